@@ -1,0 +1,38 @@
+// Collation sort keys computed once per item, so that large lists sort, de-duplicate and
+// look items up by comparing bytes instead of collating the same texts again and again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TSortKeys {
+ public:
+  /// Computes the key of every text (on two threads for long lists). Two texts compare
+  /// equal by the list comparison exactly when their keys are equal.
+  TSortKeys(const std::vector<std::u16string_view>& texts, bool caseSensitive);
+
+  size_t Size() const { return keys_.size(); }
+  std::string_view operator[](size_t i) const { return keys_[i]; }
+
+  /// Keeps the entries whose flag is set, in order (the flags run parallel to the keys).
+  void Keep(const std::vector<bool>& keep);
+
+  /// The positions in ascending key order; equal keys keep their relative order.
+  std::vector<uint32_t> AscendingOrder() const;
+
+ private:
+  std::vector<std::string> arenas_;
+  std::vector<std::string_view> keys_;
+};
+
+/// A set of keys for membership tests.
+class TSortKeySet {
+ public:
+  explicit TSortKeySet(const TSortKeys& keys);
+  bool Contains(std::string_view key) const;
+
+ private:
+  std::vector<std::string_view> sorted_;
+};

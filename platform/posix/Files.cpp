@@ -1,0 +1,62 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "common/QO_Errors.h"
+#include "platform/Files.h"
+#include "platform/TextCodec.h"
+#include "platform/posix/Prefix.h"
+
+namespace Platform {
+namespace {
+
+bool StatPath(std::u16string_view path, struct stat& st) {
+  std::string unix = Posix::ToUnixPath(path);
+  return !unix.empty() && ::stat(unix.c_str(), &st) == 0;
+}
+
+[[noreturn]] void FailOpen(std::u16string_view path, int error) {
+  std::u16string reason = error == ENOENT   ? u"The system cannot find the file specified"
+                          : error == EACCES ? u"Access is denied"
+                                            : FromUtf8(std::strerror(error));
+  throw EFOpenError(u"Cannot open file \"" + std::u16string(path) + u"\". " + reason);
+}
+
+}  // namespace
+
+bool FileExists(std::u16string_view path) {
+  struct stat st;
+  return StatPath(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(std::u16string_view path) {
+  struct stat st;
+  return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+std::u16string ReadTextFile(std::u16string_view path) {
+  std::string unix = Posix::ToUnixPath(path);
+  int fd = unix.empty() ? -1 : ::open(unix.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) FailOpen(path, unix.empty() ? ENOENT : errno);
+  std::string bytes;
+  char chunk[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      ::close(fd);
+      FailOpen(path, error);
+    }
+    if (n == 0) break;
+    bytes.append(chunk, size_t(n));
+  }
+  ::close(fd);
+  return DecodeTextFile(bytes, FromUtf8);
+}
+
+}  // namespace Platform

@@ -1,0 +1,22 @@
+// The Wine prefix folder that holds the emulated registry and the drive links.
+#pragma once
+
+#include <string>
+
+namespace Platform::Posix {
+
+/// $WINEPREFIX if set; else ~/.wine when it holds a registry (system.reg); else
+/// ${XDG_DATA_HOME:-~/.local/share}/tessik/prefix. The folder need not exist yet.
+const std::string& PrefixFolder();
+
+/// Maps a Windows-form path to a Unix path: drive letters through
+/// <prefix>/dosdevices/<letter>: (Z: is the Unix root), backslashes to slashes, and each
+/// component matched case-insensitively where the exact name does not exist. A path that
+/// cannot be mapped (an unknown drive, a UNC path) gives the empty text.
+std::string ToUnixPath(std::u16string_view path);
+
+/// Shows an absolute Unix path in Windows form, through the drive that maps the longest
+/// prefix of it (Z: for the root): /tmp/lib gives Z:\tmp\lib.
+std::u16string ToWindowsPath(const std::string& unixPath);
+
+}  // namespace Platform::Posix
