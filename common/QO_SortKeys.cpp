@@ -99,10 +99,10 @@ std::vector<uint32_t> TSortKeys::AscendingOrder() const {
   return order;
 }
 
-TSortKeySet::TSortKeySet(const TSortKeys& keys) {
-  sorted_.reserve(keys.Size());
-  for (size_t i = 0; i < keys.Size(); ++i)
-    sorted_.push_back(keys[i]);
+TSortKeySet::TSortKeySet(TSortKeys keys) : keys_(std::move(keys)) {
+  sorted_.reserve(keys_.Size());
+  for (size_t i = 0; i < keys_.Size(); ++i)
+    sorted_.push_back(keys_[i]);
   std::sort(sorted_.begin(), sorted_.end());
   sorted_.erase(std::unique(sorted_.begin(), sorted_.end()), sorted_.end());
 }

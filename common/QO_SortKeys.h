@@ -12,6 +12,11 @@ class TSortKeys {
   /// Computes the key of every text (on two threads for long lists). Two texts compare
   /// equal by the list comparison exactly when their keys are equal.
   TSortKeys(const std::vector<std::u16string_view>& texts, bool caseSensitive);
+  // Moving keeps the views valid: the arenas' buffers move with the vector.
+  TSortKeys(TSortKeys&&) = default;
+  TSortKeys& operator=(TSortKeys&&) = default;
+  TSortKeys(const TSortKeys&) = delete;
+  TSortKeys& operator=(const TSortKeys&) = delete;
 
   size_t Size() const { return keys_.size(); }
   std::string_view operator[](size_t i) const { return keys_[i]; }
@@ -27,12 +32,13 @@ class TSortKeys {
   std::vector<std::string_view> keys_;
 };
 
-/// A set of keys for membership tests.
+/// A set of keys for membership tests; it owns the keys it was built from.
 class TSortKeySet {
  public:
-  explicit TSortKeySet(const TSortKeys& keys);
+  explicit TSortKeySet(TSortKeys keys);
   bool Contains(std::string_view key) const;
 
  private:
+  TSortKeys keys_;
   std::vector<std::string_view> sorted_;
 };

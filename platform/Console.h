@@ -1,6 +1,7 @@
 // Standard output and standard error.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace Platform {
@@ -14,5 +15,9 @@ void WriteStdErr(std::u16string_view text);
 
 /// Writes out everything buffered for standard output.
 void FlushOutput();
+
+/// Sends what would go to standard output into `capture` instead (nullptr: back to the
+/// stream). Returns the previous capture. For tests and embedding callers.
+std::u16string* CaptureStdOut(std::u16string* capture);
 
 }  // namespace Platform

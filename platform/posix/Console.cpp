@@ -26,9 +26,22 @@ void WriteAll(int fd, const std::string& bytes) {
   }
 }
 
+std::u16string* gCapture = nullptr;
+
 }  // namespace
 
+std::u16string* CaptureStdOut(std::u16string* capture) {
+  std::u16string* previous = gCapture;
+  FlushOutput();
+  gCapture = capture;
+  return previous;
+}
+
 void WriteStdOut(std::u16string_view text) {
+  if (gCapture) {
+    gCapture->append(text);
+    return;
+  }
   std::string& buffer = OutBuffer();
   AppendUtf8(text, buffer);
   if (buffer.size() >= kFlushThreshold) FlushOutput();

@@ -43,9 +43,22 @@ void WriteHandle(DWORD which, std::u16string_view text) {
   }
 }
 
+std::u16string* gCapture = nullptr;
+
 }  // namespace
 
+std::u16string* CaptureStdOut(std::u16string* capture) {
+  std::u16string* previous = gCapture;
+  FlushOutput();
+  gCapture = capture;
+  return previous;
+}
+
 void WriteStdOut(std::u16string_view text) {
+  if (gCapture) {
+    gCapture->append(text);
+    return;
+  }
   std::u16string& buffer = OutBuffer();
   buffer += text;
   if (buffer.size() >= kFlushThreshold) FlushOutput();

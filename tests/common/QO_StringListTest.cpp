@@ -1,0 +1,134 @@
+#include "common/QO_StringList.h"
+
+#include <gtest/gtest.h>
+
+#include "common/QO_Errors.h"
+#include "tests/common/TestText.h"
+
+namespace {
+
+template <typename TFunc>
+std::u16string ListError(TFunc f) {
+  try {
+    f();
+  } catch (const EStringListError& e) {
+    return e.Message();
+  }
+  return u"(no error)";
+}
+
+TEST(TStringList, SortPutsLowerCaseDirectlyBeforeUpperCase) {
+  TStringList list;
+  list.SetCaseSensitive(true);
+  for (auto s : {u"d", u"a", u"b", u"c", u"C", u"B", u"A", u"D"})
+    list.Add(s);
+  list.Sort();
+  EXPECT_EQ(list.Items(), Texts({u"a", u"A", u"b", u"B", u"c", u"C", u"d", u"D"}));
+}
+
+TEST(TStringList, SortedAddFollowsTheDuplicatesPolicy) {
+  TStringList list;
+  list.SetSorted(true);
+  EXPECT_EQ(list.Add(u"b"), 0);
+  EXPECT_EQ(list.Add(u"a"), 0);
+  EXPECT_EQ(list.Add(u"B"), 1);  // Equal to "b" ignoring case: ignored.
+  EXPECT_EQ(list.Count(), 2);
+  list.SetDuplicates(TDuplicates::dupError);
+  EXPECT_EQ(ListError([&] { list.Add(u"A"); }), u"String list does not allow duplicates");
+  list.SetDuplicates(TDuplicates::dupAccept);
+  list.Add(u"A");
+  EXPECT_EQ(list.Count(), 3);
+  int index = -1;
+  EXPECT_TRUE(list.Find(u"a", index));
+  EXPECT_EQ(index, 0);  // The first of the equal items.
+  list.SetCaseSensitive(true);
+  EXPECT_EQ(list.Items(), Texts({u"a", u"A", u"b"}));
+  EXPECT_FALSE(list.Find(u"B", index));
+  EXPECT_EQ(index, 3);
+}
+
+TEST(TStringList, IndexAndSortedListErrors) {
+  TStringList list;
+  list.Add(u"x");
+  EXPECT_EQ(ListError([&] { list.Get(1); }), u"List index out of bounds (1)");
+  EXPECT_EQ(ListError([&] { list.Delete(-1); }), u"List index out of bounds (-1)");
+  EXPECT_EQ(ListError([&] { list.Exchange(0, 5); }), u"List index out of bounds (5)");
+  EXPECT_EQ(ListError([&] { list.Insert(2, u"y"); }), u"List index out of bounds (2)");
+  list.Insert(1, u"y");
+  list.SetSorted(true);
+  EXPECT_EQ(ListError([&] { list.Insert(0, u"z"); }), u"Operation not allowed on sorted list");
+  EXPECT_EQ(ListError([&] { list.Put(0, u"z"); }), u"Operation not allowed on sorted list");
+}
+
+TEST(TStringList, NotificationsWaitForTheOutermostEndUpdate) {
+  TStringList list;
+  int changed = 0, changing = 0;
+  list.OnChange = [&](TStringList&) { ++changed; };
+  list.OnChanging = [&](TStringList&) { ++changing; };
+  list.Add(u"a");
+  EXPECT_EQ(changed, 1);
+  list.BeginUpdate();
+  list.BeginUpdate();
+  list.Add(u"b");
+  list.Delete(0);
+  list.EndUpdate();
+  EXPECT_EQ(changed, 1);
+  list.EndUpdate();
+  EXPECT_EQ(changed, 2);
+  EXPECT_EQ(changing, 2);
+}
+
+class CountingList : public TQO_StringList {
+ public:
+  int Notifications = 0;
+
+ protected:
+  void ChangeCountChanged() override { ++Notifications; }
+};
+
+TEST(TQO_StringList, CountsStructuralChangesButNotBlankAdds) {
+  CountingList list;
+  list.Clear();
+  EXPECT_EQ(list.ChangeCount(), 0);
+  list.Add(u"  ");
+  EXPECT_EQ(list.ChangeCount(), 0);
+  EXPECT_EQ(list.Notifications, 0);
+  EXPECT_FALSE(list.InternalChange());
+  list.Add(u"x");
+  EXPECT_EQ(list.ChangeCount(), 1);
+  list.Put(1, u"y");
+  list.Exchange(0, 1);
+  list.Delete(0);
+  EXPECT_EQ(list.ChangeCount(), 4);
+  list.Clear();
+  EXPECT_EQ(list.ChangeCount(), 5);
+  EXPECT_EQ(list.NotifiedChangeCount(), 5);
+}
+
+TEST(TQO_StringList, UpdatesDeferTheNotificationToTheEnd) {
+  CountingList list;
+  list.BeginUpdate();
+  EXPECT_TRUE(list.Updating());
+  list.Add(u"a");
+  list.Add(u"b");
+  int during = list.Notifications;
+  list.EndUpdate();
+  EXPECT_FALSE(list.Updating());
+  EXPECT_GT(list.Notifications, during);
+  EXPECT_EQ(list.NotifiedChangeCount(), 2);
+}
+
+TEST(TQO_StringList, AssignCopiesTheCounters) {
+  TQO_StringList source, target;
+  source.Add(u"a");
+  source.Add(u"b");
+  target.Assign(source);
+  EXPECT_EQ(target.Items(), Texts({u"a", u"b"}));
+  EXPECT_EQ(target.ChangeCount(), source.ChangeCount());
+  std::string stream;
+  target.SaveToStream(&stream);
+  EXPECT_EQ(stream, "a\r\nb\r\n");
+  target.SaveToStream(nullptr);
+}
+
+}  // namespace

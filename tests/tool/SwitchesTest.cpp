@@ -1,0 +1,95 @@
+#include "tool/Switches.h"
+
+#include <gtest/gtest.h>
+
+#include "common/QO_Errors.h"
+#include "tests/common/TestText.h"
+
+namespace {
+
+// Splits a command line tail and lifts its switches, as the entry does.
+TSwitchInfo Lift(const char16_t* line, std::vector<std::u16string>* positional = nullptr) {
+  TStringList params;
+  SplitCommandLine(line, params);
+  TSwitchInfo switches;
+  LiftSwitches(params, switches);
+  if (positional) *positional = params.Items();
+  return switches;
+}
+
+TEST(LiftSwitches, FillsEveryField) {
+  TSwitchInfo s = Lift(
+      u"/s /fo List /de | /enc utf8 /esc x /od /ob /olws /otws /ci /q2- /prepend p "
+      u"/append a /intrsct i /remove r /v name /ve /va /t REG_SZ /d data /sd");
+  EXPECT_TRUE(s.SFlag);
+  EXPECT_EQ(s.FormatMode, u"List");
+  EXPECT_EQ(s.Delimiter, u"|");
+  EXPECT_EQ(s.EncValue, u"utf8");
+  EXPECT_EQ(s.EscValue, u"x");
+  EXPECT_TRUE(s.OmitDuplicates && s.OmitBlanks && s.OmitLeadingWhitespace &&
+              s.OmitTrailingWhitespace && s.CaseInsensitive && s.DefaultValue && s.AllValues);
+  EXPECT_EQ(s.QuoteMode, -2);
+  EXPECT_EQ(s.SortOrder, -1);
+  EXPECT_EQ(s.PrependText, u"p");
+  EXPECT_EQ(s.AppendText, u"a");
+  EXPECT_EQ(s.IntersectText, u"i");
+  EXPECT_EQ(s.RemoveText, u"r");
+  EXPECT_EQ(s.ValueName, u"name");
+  EXPECT_EQ(s.ValueType, u"REG_SZ");
+  EXPECT_EQ(s.ValueData, u"data");
+}
+
+TEST(LiftSwitches, KeepsPositionalParametersInOrder) {
+  const struct {
+    const char16_t* Line;
+    std::vector<std::u16string> Positional;
+  } cases[] = {
+      {u"a /sa b \"c d\" 'e f'", Texts({u"a", u"b", u"c d", u"'e", u"f'"})},
+      {u"1,2;3", Texts({u"1", u"2", u"3"})},
+      {u"\"1,2;3\"", Texts({u"1,2;3"})},
+      {u"x /v", Texts({u"x"})},
+      {u"/f x /s", Texts({u"x"})},
+      {u"/q1+ \"/q1+\" '/q1+'", Texts({})},
+      {u"/sax /delim ;", Texts({u"/sax"})},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::u16string> positional;
+    Lift(c.Line, &positional);
+    EXPECT_EQ(positional, c.Positional) << Platform::ToUtf8(c.Line);
+  }
+}
+
+TEST(LiftSwitches, ValuesAreStrippedOfAnyQuoteKind) {
+  EXPECT_EQ(Lift(u"/v \"'a b'\"").ValueName, u"a b");
+  EXPECT_EQ(Lift(u"/v 'a b'").ValueName, u"'a");  // Single quotes do not group here.
+  EXPECT_EQ(Lift(u"/v \"a \"\"b\"\"\"").ValueName, u"a \"b\"");
+  EXPECT_EQ(Lift(u"/d #65#66").ValueData, u"AB");
+  EXPECT_EQ(Lift(u"/prepend /sa").PrependText, u"/sa");
+  EXPECT_EQ(Lift(u"/prepend /sa").SortOrder, 0);
+  EXPECT_EQ(Lift(u"/de").Delimiter, u";,");
+  EXPECT_EQ(Lift(u"/de | /de \"\"").Delimiter, u";,");
+}
+
+TEST(GetParam, OutsideTheListGivesEmptyAndChangesNothing) {
+  TStringList list;
+  list.Add(u"a");
+  EXPECT_EQ(GetParam(1, list, u";,"), u"");
+  EXPECT_EQ(GetParam(-1, list, u";,"), u"");
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(GetParam(0, list, u";,"), u"a");
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(GetParam, FileWordNeedsAName) {
+  TStringList list;
+  list.Add(u"/FILE");
+  try {
+    GetParam(0, list, u";,");
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), u"Missing file name");
+    EXPECT_EQ(std::u16string(e.KindName()), u"Exception");
+  }
+}
+
+}  // namespace
