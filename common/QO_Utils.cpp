@@ -344,7 +344,7 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 }
 
 std::u16string GetEnvVar(std::u16string_view name) {
-  return Platform::GetEnvironmentVariable(name).value_or(std::u16string());
+  return Platform::EnvironmentVariable(name).value_or(std::u16string());
 }
 
 std::u16string AsciiToText(std::string_view ascii) {

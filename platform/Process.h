@@ -18,6 +18,6 @@ void SetArguments(int argc, char** argv);
 std::u16string ProgramFileName();
 
 /// The value of an environment variable, or nothing when it is not set.
-std::optional<std::u16string> GetEnvironmentVariable(std::u16string_view name);
+std::optional<std::u16string> EnvironmentVariable(std::u16string_view name);
 
 }  // namespace Platform

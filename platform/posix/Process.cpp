@@ -76,7 +76,7 @@ std::u16string ProgramFileName() {
   return Posix::ToWindowsPath(std::string(path, size_t(n)));
 }
 
-std::optional<std::u16string> GetEnvironmentVariable(std::u16string_view name) {
+std::optional<std::u16string> EnvironmentVariable(std::u16string_view name) {
   std::string exact = ToUtf8(name);
   if (const char* value = ::getenv(exact.c_str())) return FromUtf8(value);
   // The Unix PATH is a list of Unix folders: it never stands in for the Windows Path.

@@ -25,7 +25,7 @@ std::u16string ProgramFileName() {
   return std::u16string(path.begin(), path.end());
 }
 
-std::optional<std::u16string> GetEnvironmentVariable(std::u16string_view name) {
+std::optional<std::u16string> EnvironmentVariable(std::u16string_view name) {
   std::wstring wname(name.begin(), name.end());
   DWORD size = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
   if (size == 0) return std::nullopt;

@@ -121,7 +121,7 @@ class CorpusTest : public testing::Test {
 
 void PrepareWine() {
   std::string prefix = std::getenv("TESSIK_WINEPREFIX") ? std::getenv("TESSIK_WINEPREFIX")
-                                                        : "/tmp/tessik-wine-prefix";
+                                                        : "/tmp/tessik-wine-prefix-" + std::to_string(::getuid());
   ::setenv("WINEPREFIX", prefix.c_str(), 1);
   ::setenv("WINEDEBUG", "-all", 1);
   // Creates the prefix if needed, then keeps one wineserver for the whole corpus.
@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
   }
   char resolved[4096];
   if (::realpath(gOptions.Exe.c_str(), resolved)) gOptions.Exe = resolved;
+  if (gOptions.Wine && ::realpath(gOptions.WineRun.c_str(), resolved)) gOptions.WineRun = resolved;
   if (gOptions.Wine) PrepareWine();
   for (auto& c : LoadCorpus(corpusDir)) {
     bool skip = gOptions.Wine ? c.PosixOnly : c.Raw.has_value() || c.WindowsOnly;

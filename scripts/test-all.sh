@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds and runs every test: native debug, sanitizers, and the Windows build under Wine
+# (its unit tests, and the command-line corpus against Tessik.exe).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+export TESSIK_WINEPREFIX=${TESSIK_WINEPREFIX:-${TMPDIR:-/tmp}/tessik-wine-prefix-$(id -u)}
+jobs=$(nproc)
+
+echo "== Windows build (mingw-w64)"
+scripts/build.sh win
+echo "== Native debug build"
+scripts/build.sh debug -DTESSIK_WIN_BUILD_DIR="$root/build/win"
+echo "== Sanitizer build"
+scripts/build.sh asan
+
+status=0
+echo "== Native tests (with the corpus on both builds)"
+ctest --preset debug -j "$jobs" || status=1
+echo "== Sanitizer tests"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j "$jobs" || status=1
+echo "== Windows tests under Wine"
+ctest --preset win || status=1
+exit $status
