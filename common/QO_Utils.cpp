@@ -199,8 +199,8 @@ bool IsQuoted(std::u16string_view text, char16_t kind) {
   return AllCodeChars(t.substr(0, t.find(u'\'')));
 }
 
-std::u16string StripQuotes(std::u16string_view text, char16_t kind, bool trim) {
-  std::u16string result;
+bool TryStripQuotes(std::u16string_view text, char16_t kind, bool trim, std::u16string& result) {
+  result.clear();
   bool coded = kind == kQuoteCoded;
   bool literalRead = false, closed = false;
   const size_t n = text.size();
@@ -212,14 +212,14 @@ std::u16string StripQuotes(std::u16string_view text, char16_t kind, bool trim) {
       ++i;
       continue;
     }
-    if (closed) return std::u16string(text);
+    if (closed) return false;
     if (c == u'#' && (coded || kind == kQuoteAny)) {
       coded = true;
       size_t j = i + 1;
       while (j < n && text[j] >= u'0' && text[j] <= u'9')
         ++j;
       // "#" without digits codes no character: the text is not a literal.
-      if (j == i + 1) return std::u16string(text);
+      if (j == i + 1) return false;
       result.push_back(char16_t(StrToInt(text.substr(i + 1, j - i - 1)) & 0xFFFF));
       literalRead = true;
       i = j;
@@ -228,10 +228,10 @@ std::u16string StripQuotes(std::u16string_view text, char16_t kind, bool trim) {
     bool opens =
         coded ? c == u'\''
               : (kind == kQuoteDouble ? c == u'"' : kind == kQuoteAny && (c == u'"' || c == u'\''));
-    if (!opens) return std::u16string(text);
+    if (!opens) return false;
     char16_t quote = c;
     for (++i;; ++i) {
-      if (i >= n) return std::u16string(text);  // Unterminated literal.
+      if (i >= n) return false;  // Unterminated literal.
       if (text[i] != quote) {
         result.push_back(text[i]);
       } else if (i + 1 < n && text[i + 1] == quote) {
@@ -244,7 +244,12 @@ std::u16string StripQuotes(std::u16string_view text, char16_t kind, bool trim) {
     }
     literalRead = true;
   }
-  return literalRead ? result : std::u16string(text);
+  return literalRead;
+}
+
+std::u16string StripQuotes(std::u16string_view text, char16_t kind, bool trim) {
+  std::u16string result;
+  return TryStripQuotes(text, kind, trim, result) ? result : std::u16string(text);
 }
 
 std::u16string QuoteText(std::u16string_view text, char16_t kind) {

@@ -65,6 +65,10 @@ bool IsQuoted(std::u16string_view text, char16_t kind);
 /// literal. Fails with EConvertError for a character code that does not fit 32 bits.
 std::u16string StripQuotes(std::u16string_view text, char16_t kind, bool trim);
 
+/// Reads the literal(s) of `text` into `result` like StripQuotes; returns false (leaving
+/// `result` unspecified) when the text is not a valid literal.
+bool TryStripQuotes(std::u16string_view text, char16_t kind, bool trim, std::u16string& result);
+
 /// The text unchanged when IsQuoted holds, else a new literal of `kind`.
 std::u16string QuoteText(std::u16string_view text, char16_t kind);
 

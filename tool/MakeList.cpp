@@ -131,14 +131,19 @@ void ProcessList(std::u16string_view name, std::u16string_view type, std::u16str
   std::vector<uint32_t> selected = SelectItems(items, options);
   bool stringFormat = EqualsIgnoreCase(options.FormatMode, u"string");
   std::u16string accumulator;
+  bool quoting = options.QuoteMode >= -2 && options.QuoteMode <= 2 && options.QuoteMode != 0;
+  std::u16string quoted;
   auto emit = [&](std::u16string_view item) {
-    std::u16string quoted = Quoted(item, options.QuoteMode);
+    if (quoting) {
+      quoted = Quoted(item, options.QuoteMode);
+      item = quoted;
+    }
     if (!stringFormat) {
-      WriteLine(quoted);
+      WriteLine(item);
       return;
     }
     if (!accumulator.empty()) accumulator.push_back(separator);
-    accumulator += quoted;
+    accumulator += item;
   };
   if (options.SortOrder < 0) {
     for (auto it = selected.rbegin(); it != selected.rend(); ++it)

@@ -65,20 +65,26 @@ const TSwitchRule* MatchSwitch(std::u16string_view word) {
   return nullptr;
 }
 
-// The file's lines joined with `separator`, in one pass over the decoded text.
-std::u16string JoinFileLines(std::u16string text, char16_t separator) {
-  std::u16string joined;
-  joined.reserve(text.size());
+// Turns a file's text into its lines joined with `separator`, in place: each line break
+// (CR LF, LF or CR) becomes one separator, and a final line break none.
+void JoinFileLines(std::u16string& text, char16_t separator) {
+  size_t out = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     char16_t c = text[i];
     if (c != u'\r' && c != u'\n') {
-      joined.push_back(c);
+      text[out++] = c;
       continue;
     }
     if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    if (i + 1 < text.size()) joined.push_back(separator);  // No separator after the last line.
+    if (i + 1 < text.size()) text[out++] = separator;
   }
-  return joined;
+  text.resize(out);
+}
+
+// Strips quotes of any kind from a switch value without copying one that has none.
+void StripValueQuotes(std::u16string& value) {
+  std::u16string stripped;
+  if (TryStripQuotes(value, kQuoteAny, true, stripped)) value = std::move(stripped);
 }
 
 }  // namespace
@@ -94,7 +100,8 @@ std::u16string GetParam(int index, TStringList& list, const std::u16string& deli
     if (index >= list.Count()) throw Exception(u"Missing file name");
     std::u16string file = StripQuotes(list[index], kQuoteDouble, true);
     if (!Platform::FileExists(file)) throw Exception(u"File does not exist: " + file);
-    result = JoinFileLines(Platform::ReadTextFile(file), delimiter.empty() ? u';' : delimiter[0]);
+    result = Platform::ReadTextFile(file);
+    JoinFileLines(result, delimiter.empty() ? u';' : delimiter[0]);
   } else {
     result = std::move(value);
   }
@@ -124,8 +131,10 @@ void LiftSwitches(TStringList& params, TSwitchInfo& switches) {
       continue;
     }
     std::u16string value;
-    if (rule->TakesValue)
-      value = StripQuotes(GetParam(i + 1, params, switches.Delimiter), kQuoteAny, true);
+    if (rule->TakesValue) {
+      value = GetParam(i + 1, params, switches.Delimiter);
+      StripValueQuotes(value);
+    }
     rule->Apply(switches, std::move(value));
     params.Delete(i);
   }

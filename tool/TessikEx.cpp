@@ -54,7 +54,7 @@ void RunOperationLine(std::u16string_view commandLine) {
   LiftSwitches(params, switches);
   for (const auto& row : kOperations) {
     if (EqualsIgnoreCase(operation, row.Word)) {
-      row.Driver(row.Code, params, switches);
+      row.Driver(row.Code, params, std::move(switches));
       return;
     }
   }

@@ -42,10 +42,13 @@ std::u16string ReadTextFile(std::u16string_view path) {
   std::string unix = Posix::ToUnixPath(path);
   int fd = unix.empty() ? -1 : ::open(unix.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) FailOpen(path, unix.empty() ? ENOENT : errno);
-  std::string bytes;
-  char chunk[1 << 16];
+  // One buffer of the file's size; a file that grows meanwhile is read to its end anyway.
+  struct stat st;
+  std::string bytes(::fstat(fd, &st) == 0 && st.st_size > 0 ? size_t(st.st_size) : 0, '\0');
+  size_t done = 0;
   for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (done == bytes.size()) bytes.resize(bytes.size() + (1 << 16));
+    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       int error = errno;
@@ -53,9 +56,10 @@ std::u16string ReadTextFile(std::u16string_view path) {
       FailOpen(path, error);
     }
     if (n == 0) break;
-    bytes.append(chunk, size_t(n));
+    done += size_t(n);
   }
   ::close(fd);
+  bytes.resize(done);
   return DecodeTextFile(bytes, FromUtf8);
 }
 

@@ -68,7 +68,11 @@ std::string MatchCase(const std::string& path) {
     size_t end = path.find('/', start);
     if (end == std::string::npos) end = path.size();
     std::string name = path.substr(start, end - start);
-    if (!name.empty()) result += "/" + MatchComponent(result, name);
+    if (!name.empty()) {
+      std::string matched = MatchComponent(result, name);
+      result += '/';
+      result += matched;
+    }
     start = end + 1;
   }
   if (path[0] != '/') result.erase(0, 2);
@@ -106,9 +110,10 @@ std::string ToUnixPath(std::u16string_view path) {
     std::string folder = DriveFolder(path[0]);
     if (folder == "\x01") return std::string();
     std::string rest = unix.substr(2);
-    if (!rest.empty() && rest[0] != '/') rest.insert(0, "/");  // C:foo: relative to the drive root.
-    unix = folder + rest;
-    if (unix.empty()) unix = "/";
+    unix = folder;
+    if (!rest.empty() && rest[0] != '/') unix += '/';  // C:foo: relative to the drive root.
+    unix += rest;
+    if (unix.empty()) unix.push_back('/');
   } else if (unix.rfind("//", 0) == 0) {
     return std::string();  // UNC paths have no Unix counterpart here.
   }
