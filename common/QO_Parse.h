@@ -1,0 +1,100 @@
+// The search word parser: turns a free text (a name, a title, an address line) into the
+// upper-case words and word variants under which that text can be found.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "common/QO_StringList.h"
+
+/// True for every code up to 32 and for ! ( ) * , / ; < = > ? : (what ends a word).
+bool IsWordBreak(char16_t c);
+
+/// The text without any occurrence of `c`.
+std::u16string RemoveChar(std::u16string_view text, char16_t c);
+
+/// The text without the leading (trailing) run of characters that belong to `chars`.
+std::u16string StripLeadingChars(std::u16string_view text, std::u16string_view chars);
+std::u16string StripTrailingChars(std::u16string_view text, std::u16string_view chars);
+
+/// Replaces every occurrence of `find` in one left-to-right pass; what a replacement
+/// produced is never searched again, so three spaces with "  " -> " " give two.
+void ReplaceAllText(std::u16string& text, std::u16string_view find,
+                    std::u16string_view replacement);
+
+/// Puts a "." after every one-character word that a space follows: "U S A" -> "U. S. A".
+std::u16string MarkInitials(std::u16string_view text);
+
+/// Parses texts into search words. One parse at a time per instance: the target list and
+/// the words seen so far are instance state while Parse runs.
+class TQO_ParseWordList {
+ public:
+  TQO_ParseWordList();
+  virtual ~TQO_ParseWordList();
+  TQO_ParseWordList(const TQO_ParseWordList&) = delete;
+  TQO_ParseWordList& operator=(const TQO_ParseWordList&) = delete;
+
+  /// Adds one word and the words derived from it to Target, each word once per parse.
+  /// Does nothing outside Parse, where there is no Target.
+  virtual void AddWord(std::u16string_view word);
+  /// The distinct symbol characters of `text`, in the order of their first appearance.
+  virtual std::u16string CollectSymbols(std::u16string_view text) const;
+  /// Clears `target` and fills it with the search words of `text`; nothing without a
+  /// target. An error of the target list ends the parse; the words added so far stay.
+  virtual void Parse(std::u16string_view text, TStringList* target);
+
+  /// The longest word Target receives; longer words are cut. 0 or less means no limit.
+  int32_t WordLengthLimit() const { return wordLengthLimit_; }
+  void SetWordLengthLimit(int32_t limit) { wordLengthLimit_ = limit; }
+
+  /// The word each ordinal token "1ST".."10TH" adds; an empty entry adds nothing.
+  std::array<std::u16string, 10>& OrdinalWords() { return ordinalWords_; }
+
+  /// The symbol substitutions in name=value form, sorted; for the owner, not the parse.
+  const TQO_StringList& SymbolWords() const { return symbolWords_; }
+  /// The list receiving words while Parse runs, otherwise null.
+  TStringList* Target() const { return target_; }
+
+ private:
+  // The normalized words handled in the running parse. A word counts as seen when the
+  // list comparison (case ignored) finds it equal to one seen before, as a sorted list
+  // with duplicates ignored would; plain ASCII words are told apart without collating.
+  class TSeenWords {
+   public:
+    TSeenWords();
+    void Clear();
+    /// True when `word` is new to this parse; it counts as seen from now on.
+    bool Add(const std::u16string& word);
+
+   private:
+    std::unordered_set<std::u16string> exact_;
+    TStringList collated_;  // Filled once a word other than plain ASCII turns up.
+    bool collating_ = false;
+  };
+
+  void AddSymbolForms(const std::u16string& word, std::u16string_view symbols);
+  void SplitOnSymbol(char16_t c, const std::u16string& word);
+  size_t ReplaceFirstSymbol(const std::u16string& word, std::u16string_view find,
+                            std::u16string_view replacement);
+  void Output(const std::u16string& word, bool hasSymbols);
+  void AddNumberForms(std::u16string_view word);
+  void SpellNumber(std::u16string_view digits);
+  std::u16string_view SpellGroup(std::u16string_view digits, size_t count,
+                                 std::u16string_view scale);
+  void SpellHundreds(std::u16string_view digits);
+  std::u16string PrepareText(std::u16string_view text) const;
+  void ScanWords(std::u16string_view prepared);
+
+  TStringList* target_ = nullptr;
+  TQO_StringList symbolWords_;
+  std::array<std::u16string, 10> ordinalWords_;
+  int32_t wordLengthLimit_ = 0;
+  TSeenWords seenWords_;
+};
+
+/// The program's shared parser, built on the first call (building sorts its symbol list
+/// by the collation, which start-up should not pay for) and freed at exit.
+TQO_ParseWordList& DefaultParseWordList();

@@ -1,0 +1,178 @@
+#include "common/QO_Parse.h"
+
+#include <gtest/gtest.h>
+
+#include "common/QO_Errors.h"
+#include "platform/Collation.h"
+#include "platform/TextCodec.h"
+
+namespace {
+
+struct ParseCase {
+  int32_t Limit;
+  const char16_t* Text;
+  const char* Words;  // The target's items in order, separated by single spaces.
+};
+
+// The target's items joined by spaces (no search word holds one), so that a failure
+// shows the whole output next to the expected one.
+std::string Joined(const TStringList& list) {
+  std::string joined;
+  for (const auto& item : list.Items()) {
+    if (!joined.empty()) joined += ' ';
+    joined += Platform::ToUtf8(item);
+  }
+  return joined;
+}
+
+std::string ParseWords(TQO_ParseWordList& parser, int32_t limit, std::u16string_view text) {
+  TStringList target;
+  parser.SetWordLengthLimit(limit);
+  parser.Parse(text, &target);
+  return Joined(target);
+}
+
+template <size_t N>
+void ExpectWords(const ParseCase (&cases)[N]) {
+  TQO_ParseWordList parser;  // One parser for all: nothing may leak from one parse to the next.
+  for (const ParseCase& c : cases)
+    EXPECT_EQ(ParseWords(parser, c.Limit, c.Text), c.Words) << Platform::ToUtf8(c.Text);
+}
+
+TEST(TQO_ParseWordList, WorkedExamples) {
+  const ParseCase cases[] = {
+      {20, u"Smith & Jones", "SMITH JONES SMITHANDJONES SMITH.JONES AND &. SMITH&JONES"},
+      {20, u"U S A", "U U. S S. A A. USA SA S.A US U.S U.S.A"},
+      {20, u"24 hrs", "24 TWENTY FOUR TWENTY-FOUR HRS"},
+      {20, u"100%", "100 ONE HUNDRED 100PERCENT PERCENT 100%"},
+      {20, u"#5", "5 FIVE NO POUND # #. NO5 NO.5 #5"},
+      {20, u"O'Brien's", "OBRIENS O O. BRIENS BRIEN BRIEN'S OBRIEN O'BRIEN O'BRIEN'S"},
+      {20, u"Rock-n-Roll", "ROCK NROLL N N. ROLL N-ROLL ROCKN ROCK-N ROCKANDROLL AND ROCK-N-ROLL"},
+      {20, u"1,250 items", "1 ONE 250 TWO HUNDRED FIFTY 1. ITEMS"},
+      {8, u"International", "INTERNAT"},
+      {8, u"Country-Side", "COUNTRY SIDE"},
+  };
+  ExpectWords(cases);
+}
+
+TEST(TQO_ParseWordList, EdgeCases) {
+  const ParseCase cases[] = {
+      {20, u"", ""},
+      {20, u" \t ", ""},
+      {20, u"John Q Public", "JOHN Q Q. PUBLIC"},  // The last word of a text gets no period.
+      {20, u"0", "0 0."},
+      {20, u"007", "007 SEVEN"},
+      {20, u"2147483648", "2147483648"},
+      {20, u"2147483647",
+       "2147483647 TWO BILLION ONE HUNDRED FORTY SEVEN FORTY-SEVEN MILLION FOUR EIGHTY THREE "
+       "EIGHTY-THREE THOUSAND SIX"},
+      {20, u"1000001 90 13", "1000001 ONE MILLION 90 NINTY 13 THIRTEEN"},
+      {20, u"5 - 3", "53 FIFTY THREE FIFTY-THREE 5 FIVE 3 5-3 5."},
+      // A "$" or sign counts as a position of the number it starts (stored words rely on it).
+      {20, u"$100", "$100 THOUSAND ONE HUNDRED"},
+      {20, u"$15 0-12", "$15 HUNDRED FIFTEEN 012 TWELVE 0 12 0-12 0."},
+      {20, u"0-12", "012 TWELVE 0 12 0-12 HUNDRED 0."},
+      {20, u"$FF", "$FF HUNDRED"},
+      {20, u"1st 10th 11th", "1ST FIRST 10TH TENTH 11TH"},
+      {20, u"a@b.com",
+       "ABCOM AB COM AB.COM A A. AAT AT A@ BCOM B B. B.COM AATB A@B AATB.COM A@B.COM"},
+      // Each normalized word once per parse, also when it arises again.
+      {20, u"one 1 ONE one.", "ONE 1 1."},
+      // Limit 0: nothing is cut, and long words with symbols are output as well.
+      {0, u"Internationalization Country-Side", "INTERNATIONALIZATION COUNTRY SIDE COUNTRY-SIDE"},
+      // A cut never leaves half of a surrogate pair.
+      {3, u"AB\U0001F600", "AB"},
+  };
+  ExpectWords(cases);
+}
+
+TEST(TQO_ParseWordList, SeenWordsCompareAsTheListsDo) {
+  TQO_ParseWordList parser;
+  // The list comparison weighs "SS" and the sharp s alike, so only the first is kept,
+  // whichever comes first.
+  const bool equal = Platform::CompareText(u"STRASSE", u"STRA\u00DFE", false) == 0;
+  EXPECT_EQ(ParseWords(parser, 20, u"Strasse Stra\u00DFe"),
+            equal ? "STRASSE" : "STRASSE STRA\u00DFE");
+  EXPECT_EQ(ParseWords(parser, 20, u"Stra\u00DFe strasse"),
+            equal ? "STRA\u00DFE" : "STRA\u00DFE STRASSE");
+  // A hyphen weighs little but still makes a word different.
+  EXPECT_EQ(ParseWords(parser, 20, u"coop co-op"), "COOP CO OP CO-OP");
+}
+
+// The parser tells plain ASCII words apart without collating; that is sound only while
+// the list comparison treats no such character as ignorable or equal to another.
+TEST(TQO_ParseWordList, PlainAsciiWordsDifferByTheListComparisonToo) {
+  std::u16string plain;
+  for (char16_t c = 33; c < 127; ++c)
+    if (c < u'a' || c > u'z') plain.push_back(c);
+  for (char16_t c : plain) {
+    const std::u16string withC = std::u16string(u"A") + c + u"B";
+    EXPECT_NE(Platform::CompareText(withC, u"AB", false), 0) << char(c);
+    for (char16_t d : plain) {
+      if (d == c) continue;
+      EXPECT_NE(Platform::CompareText(withC, std::u16string(u"A") + d + u"B", false), 0)
+          << char(c) << " " << char(d);
+    }
+  }
+}
+
+TEST(TQO_ParseWordList, TargetErrorEndsTheParseCleanly) {
+  TQO_ParseWordList parser;
+  parser.SetWordLengthLimit(8);
+  TQO_StringList target;
+  target.SetSorted(true);
+  target.SetDuplicates(TDuplicates::dupError);
+  // Both words are cut to INTERNAT, which the target refuses the second time.
+  EXPECT_THROW(parser.Parse(u"International Internationale", &target), EStringListError);
+  EXPECT_EQ(Joined(target), "INTERNAT");
+  EXPECT_EQ(parser.Target(), nullptr);
+  EXPECT_FALSE(target.Updating());
+  // The next parse starts clean: no word counts as seen from the failed one.
+  EXPECT_EQ(ParseWords(parser, 8, u"International"), "INTERNAT");
+}
+
+TEST(TQO_ParseWordList, WithoutTargetNothingHappens) {
+  TQO_ParseWordList parser;
+  parser.Parse(u"Smith", nullptr);
+  parser.AddWord(u"Smith");  // Outside a parse there is no target to add to.
+  TStringList target;
+  target.Add(u"old");
+  parser.Parse(u"  ", &target);
+  EXPECT_EQ(target.Count(), 0);
+}
+
+TEST(TQO_ParseWordList, SymbolWordsAreSortedSubstitutions) {
+  TQO_ParseWordList parser;
+  const TQO_StringList& symbols = parser.SymbolWords();
+  EXPECT_TRUE(symbols.Sorted());
+  EXPECT_EQ(symbols.Count(), 8);
+  for (int i = 1; i < symbols.Count(); ++i)
+    EXPECT_LE(Platform::CompareText(symbols[i - 1], symbols[i], false), 0);
+  int index = -1;
+  EXPECT_TRUE(symbols.Find(u"-N-=AND", index));
+}
+
+TEST(ParseText, Helpers) {
+  TQO_ParseWordList parser;
+  EXPECT_EQ(parser.CollectSymbols(u"A&B-C&$,:;[]{}|_\u201D.x"), u"&-\u201D.");
+  std::u16string spaces = u"a   b    c";
+  ReplaceAllText(spaces, u"  ", u" ");
+  EXPECT_EQ(spaces, u"a  b  c");  // A replacement is never searched again.
+  EXPECT_EQ(MarkInitials(u"U S A"), u"U. S. A");
+  EXPECT_EQ(MarkInitials(u"AB C DE F"), u"AB C. DE F");
+  EXPECT_EQ(RemoveChar(u"a-b-c", u'-'), u"abc");
+  EXPECT_EQ(StripLeadingChars(u"--a-", u"-"), u"a-");
+  EXPECT_EQ(StripTrailingChars(u"-a--", u"-"), u"-a");
+  EXPECT_TRUE(IsWordBreak(u'\x1F'));
+  EXPECT_TRUE(IsWordBreak(u'='));
+  EXPECT_FALSE(IsWordBreak(u'-'));
+  EXPECT_FALSE(IsWordBreak(u'.'));
+}
+
+TEST(DefaultParseWordList, IsBuiltOnceOnFirstUse) {
+  TQO_ParseWordList& parser = DefaultParseWordList();
+  EXPECT_EQ(&parser, &DefaultParseWordList());
+  EXPECT_EQ(parser.Target(), nullptr);
+}
+
+}  // namespace
