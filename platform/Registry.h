@@ -1,0 +1,75 @@
+// The registry: keys below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE, values as raw data.
+// Windows reaches the real registry in the 32-bit view; POSIX reads and writes the
+// Wine-format registry files of a prefix.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Platform {
+
+enum class TRegRoot { CurrentUser, LocalMachine };
+
+// Value type codes, as the registry stores them.
+inline constexpr uint32_t kRegNone = 0;
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+inline constexpr uint32_t kRegMultiSz = 7;
+inline constexpr uint32_t kRegQword = 11;
+
+/// A value as the registry stores it: its type and its bytes (strings in UTF-16 LE with
+/// their terminating NUL, a DWORD as four bytes little-endian).
+struct TRegData {
+  uint32_t Type = kRegNone;
+  std::string Bytes;
+
+  bool operator==(const TRegData&) const = default;
+};
+
+enum class TRegResult { Ok, NotFound, AccessDenied };
+
+/// An open key. Names compare case-insensitively and keep their case.
+class TRegKey {
+ public:
+  virtual ~TRegKey() = default;
+
+  /// The value names in the registry's enumeration order ("" for the unnamed value).
+  virtual std::vector<std::u16string> ValueNames() const = 0;
+  /// The subkey names in the registry's enumeration order.
+  virtual std::vector<std::u16string> SubKeyNames() const = 0;
+  /// The value's type and data, or nothing when the key has no such value.
+  virtual std::optional<TRegData> QueryValue(std::u16string_view name) const = 0;
+  /// Stores a value (key opened with CreateRegKey); false when the system refuses it.
+  virtual bool SetValue(std::u16string_view name, const TRegData& data) = 0;
+  /// Deletes a value (key opened with CreateRegKey).
+  virtual TRegResult DeleteValue(std::u16string_view name) = 0;
+};
+
+/// Opens an existing key for reading; nullptr when it does not exist, the path is not a
+/// valid key path, or reading is refused.
+std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path);
+
+/// Opens a key for writing, creating it and its missing parents; nullptr when refused or
+/// when the path is not a valid key path.
+std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path);
+
+/// Deletes one key that has no subkeys (callers delete subkeys first). An empty path (the
+/// root itself) is never deleted: AccessDenied.
+TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path);
+
+/// Makes the run's changes durable: POSIX writes the changed registry files back
+/// atomically (once per run, also after a failure); Windows has nothing to do. Fails with
+/// ERegistryException when a file cannot be written; the old file then stays intact.
+void CommitRegistry();
+
+/// Tells running programs that environment settings changed (WM_SETTINGCHANGE with
+/// "Environment"); POSIX has no counterpart and does nothing.
+void BroadcastSettingsChanged();
+
+}  // namespace Platform

@@ -1,0 +1,277 @@
+#include "platform/posix/RegistryFiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "common/QO_Errors.h"
+#include "platform/TextCodec.h"
+#include "platform/posix/RegistryMemory.h"
+
+namespace Platform::Posix {
+namespace {
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
+  throw ERegistryException(FromUtf8(what + " " + path + ": " + std::strerror(error)));
+}
+
+TFileStamp StampOf(const struct stat& st) {
+  TFileStamp stamp;
+  stamp.Exists = true;
+  stamp.Device = st.st_dev;
+  stamp.Inode = st.st_ino;
+  stamp.Size = st.st_size;
+  stamp.ModifiedNs = (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+bool WriteAll(int fd, std::string_view text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const TComposed& text) {
+  for (std::string_view piece : text.Pieces())
+    if (!WriteAll(fd, piece)) return false;
+  return true;
+}
+
+// Text of a large file goes to huge pages: filling 4 KB pages one fault at a time costs
+// more than reading the file (a mapping of the file is no better: its scan is slower).
+constexpr off_t kLargeFile = off_t(1) << 20;
+
+void ReleaseBig(const char* memory, size_t capacity) {
+  TBigAllocator<char>().deallocate(const_cast<char*>(memory), capacity);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary files of runs that were killed: only the holder of the prefix lock writes one,
+// so any that exists now is left over.
+void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* entry = ::readdir(dir))
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+      ::unlink((folder + "/" + entry->d_name).c_str());
+  ::closedir(dir);
+}
+
+mode_t NewFileMode(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+// Whether another process holds a lock on the file (wineserver locks its "lock" file).
+bool LockHeld(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  ::close(fd);
+  return held;
+}
+
+std::string ReadFirstLine(const std::string& path) {
+  std::string line;
+  if (FILE* f = std::fopen(path.c_str(), "re")) {
+    char buf[512];
+    if (std::fgets(buf, sizeof buf, f)) line = buf;
+    std::fclose(f);
+  }
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+    line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+TFileStamp StampOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? StampOf(st) : TFileStamp{};
+}
+
+namespace {
+
+// Reads the rest of the file into memory of `capacity` bytes from TBigAllocator.
+TRegText ReadLargeFile(int fd, const std::string& path, size_t capacity) {
+  TBigAllocator<char> memory;
+  char* text = memory.allocate(capacity);
+  size_t done = 0;
+  for (;;) {
+    if (done == capacity) {  // the file grew meanwhile
+      char* larger = memory.allocate(capacity * 2);
+      std::memcpy(larger, text, done);
+      memory.deallocate(text, capacity);
+      text = larger, capacity *= 2;
+    }
+    ssize_t n = ::read(fd, text + done, capacity - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      memory.deallocate(text, capacity);
+      ::close(fd);
+      Fail("Cannot read the registry file", path, error);
+    }
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  ::close(fd);
+  return TRegText(std::string_view(text, done), capacity, ReleaseBig);
+}
+
+}  // namespace
+
+TRegText ReadRegistryFile(const std::string& path, TFileStamp& stamp) {
+  stamp = TFileStamp{};
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    Fail("Cannot read the registry file", path, errno);
+  }
+  struct stat st;
+  std::string text;
+  if (::fstat(fd, &st) == 0) {
+    stamp = StampOf(st);
+    // One more byte than the file has: its end shows without growing the buffer.
+    if (st.st_size >= kLargeFile) return ReadLargeFile(fd, path, size_t(st.st_size) + 1);
+    text.resize(size_t(st.st_size) + 1);
+  }
+  size_t done = 0;
+  for (;;) {
+    if (done == text.size()) text.resize(text.size() + 65536);  // the file grew meanwhile
+    ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      ::close(fd);
+      Fail("Cannot read the registry file", path, error);
+    }
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  ::close(fd);
+  text.resize(done);
+  return TRegText(std::move(text));
+}
+
+std::string ReadFileHead(const std::string& path, size_t bytes) {
+  std::string head(bytes, '\0');
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ssize_t n = fd < 0 ? 0 : ::read(fd, head.data(), bytes);
+  if (fd >= 0) ::close(fd);
+  head.resize(n > 0 ? size_t(n) : 0);
+  return head;
+}
+
+void ReplaceFile(const std::string& path, const TComposed& text) {
+  const std::string folder = FolderOf(path);
+  const std::string tempPrefix = "." + BaseName(path) + ".tessik-";
+  RemoveLeftovers(folder, tempPrefix);
+  std::string temp = folder + "/" + tempPrefix + "XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) Fail("Cannot write the registry file", path, errno);
+  bool ok = ::fchmod(fd, NewFileMode(path)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  int error = errno;
+  if (::close(fd) != 0 && ok) ok = false, error = errno;
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, error = errno;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    Fail("Cannot write the registry file", path, error ? error : EIO);
+  }
+  // Make the rename itself durable.
+  if (int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+void MakeFolders(const std::string& folder) {
+  for (size_t slash = 1; slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+    std::string part = folder.substr(0, slash);
+    if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+      Fail("Cannot create the folder", part, errno);
+  }
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+    Fail("Cannot create the folder", folder, errno);
+}
+
+TPrefixLock::TPrefixLock(const std::string& folder) {
+  const std::string path = folder + "/.tessik-registry.lock";
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) Fail("Cannot lock the registry with", path, errno);
+  using namespace std::chrono;
+  auto deadline = steady_clock::now() + seconds(60);
+  auto pause = microseconds(500);
+  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      int error = errno;
+      ::close(fd_);
+      Fail("Cannot lock the registry with", path, error);
+    }
+    if (steady_clock::now() > deadline) {
+      ::close(fd_);
+      throw ERegistryException(
+          FromUtf8("The registry of " + folder + " stays locked by another Tessik run"));
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, duration_cast<microseconds>(milliseconds(20)));
+  }
+}
+
+TPrefixLock::~TPrefixLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool WineserverRuns(const std::string& prefix) {
+  struct stat st;
+  if (::stat(prefix.c_str(), &st) != 0) return false;
+  char name[64];
+  std::snprintf(name, sizeof name, "/server-%llx-%llx", (unsigned long long)st.st_dev,
+                (unsigned long long)st.st_ino);
+  std::vector<std::string> folders = {"/tmp/.wine-" + std::to_string(::getuid())};
+  // Debian's Wine keeps its servers in a folder of a random name, written in the prefix.
+  std::string named = ReadFirstLine(prefix + "/wineserver");
+  if (!named.empty() && named.find('/') == std::string::npos) {
+    folders.push_back("/tmp/" + named);
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp && std::string(tmp) != "/tmp")
+      folders.push_back(std::string(tmp) + "/" + named);
+  } else if (!named.empty() && named[0] == '/') {
+    folders.push_back(named);
+  }
+  for (const std::string& folder : folders)
+    if (LockHeld(folder + name + "/lock")) return true;
+  return false;
+}
+
+}  // namespace Platform::Posix

@@ -1,0 +1,220 @@
+#include "platform/posix/RegistryHive.h"
+
+#include <algorithm>
+
+namespace Platform::Posix {
+
+using WineReg::CompareNames;
+using WineReg::FoldedPath;
+
+namespace {
+
+TPath Child(const TPath& parent, std::u16string_view name) {
+  TPath path = parent;
+  path.emplace_back(name);
+  return path;
+}
+
+TPath Parent(const TPath& path) {
+  return TPath(path.begin(), path.end() - 1);
+}
+
+// The prefix that the folded paths of `path`'s children start with.
+std::u16string ChildPrefix(const TPath& path) {
+  std::u16string prefix = FoldedPath(path);
+  if (!path.empty()) prefix.push_back(u'\\');
+  return prefix;
+}
+
+}  // namespace
+
+THive::THive(TRegText text) : holder_(std::move(text)), text_(holder_.View()), index_(text_) {}
+
+bool THive::Changed() const {
+  for (const auto& [key, state] : states_)
+    if (state.Dirty) return true;
+  return false;
+}
+
+THive::TState* THive::State(const TPath& path) {
+  std::u16string key = FoldedPath(path);
+  if (auto it = states_.find(key); it != states_.end()) return &it->second;
+  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_.Find(path);
+  if (records.empty() && !path.empty()) return nullptr;
+  TState state;
+  state.InFile = !records.empty();
+  if (state.InFile) state.Path = index_.Path(records[0]);  // as first written
+  for (int32_t r : records) {
+    int32_t b = index_.Keys()[size_t(r)].Block;
+    if (b < 0) continue;
+    state.Blocks.push_back(b);
+    const WineReg::TBlock& block = index_.Blocks()[size_t(b)];
+    WineReg::ReadKeyBlock(std::string_view(text_).substr(block.Begin, block.End - block.Begin),
+                          state.Content);
+  }
+  if (state.Blocks.empty()) state.Content.PathText = WineReg::EscapePath(state.Path);
+  return &states_.emplace(std::move(key), std::move(state)).first->second;
+}
+
+bool THive::Exists(const TPath& path) {
+  if (path.empty()) return true;
+  if (auto it = states_.find(FoldedPath(path)); it != states_.end()) return it->second.Exists;
+  return !text_.empty() && !index_.Find(path).empty();
+}
+
+std::optional<std::u16string> THive::ChildName(const TPath& parent, std::u16string_view name) {
+  TPath path = Child(parent, name);
+  if (auto it = states_.find(FoldedPath(path)); it != states_.end()) {
+    if (!it->second.Exists) return std::nullopt;
+    return it->second.Path.back();
+  }
+  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_.Find(path);
+  if (records.empty()) return std::nullopt;
+  return index_.Name(records[0]);
+}
+
+std::vector<std::u16string> THive::SubKeyNames(const TPath& path) {
+  std::vector<std::u16string> names;
+  if (!text_.empty()) {
+    for (int32_t key : index_.Children(path)) {
+      std::u16string name = index_.Name(key);
+      auto it = states_.find(FoldedPath(Child(path, name)));
+      if (it == states_.end())
+        names.push_back(std::move(name));
+      else if (it->second.Exists)
+        names.push_back(it->second.Path.back());  // created again, maybe in another case
+    }
+  }
+  // Keys the run created below it (the map keeps each key's children together).
+  std::u16string prefix = ChildPrefix(path);
+  for (auto it = states_.lower_bound(prefix);
+       it != states_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+    const TState& s = it->second;
+    if (s.Path.size() == path.size() + 1 && s.Exists && !s.InFile) names.push_back(s.Path.back());
+  }
+  std::stable_sort(  // equal names: the first written wins
+      names.begin(), names.end(),
+      [](const auto& a, const auto& b) { return CompareNames(a, b) < 0; });
+  names.erase(std::unique(names.begin(), names.end(),
+                          [](const auto& a, const auto& b) { return CompareNames(a, b) == 0; }),
+              names.end());
+  return names;
+}
+
+bool THive::HasSubKeys(const TPath& path) {
+  return !SubKeyNames(path).empty();
+}
+
+const WineReg::TKeyContent* THive::Content(const TPath& path) {
+  TState* state = State(path);
+  return state && state->Exists ? &state->Content : nullptr;
+}
+
+bool THive::IsLink(const TPath& path) {
+  if (auto it = states_.find(FoldedPath(path)); it != states_.end()) {
+    const TState& s = it->second;
+    if (!s.Exists) return false;
+    for (const WineReg::TKeyLine& line : s.Content.Lines)
+      if (WineReg::TrimLeft(line.Raw).substr(0, 5) == "#link") return true;
+    return false;
+  }
+  if (text_.empty() || path.empty()) return false;
+  for (int32_t r : index_.Find(path)) {
+    int32_t b = index_.Keys()[size_t(r)].Block;
+    if (b >= 0 && index_.Blocks()[size_t(b)].IsLink) return true;
+  }
+  return false;
+}
+
+void THive::CreateKey(const TPath& path) {
+  TPath prefix;
+  for (const std::u16string& name : path) {
+    prefix.push_back(name);
+    TState* state = State(prefix);
+    if (state && state->Exists) {
+      prefix.back() = state->Path.back();  // new children go below the stored name
+      continue;
+    }
+    if (!state) state = &states_[FoldedPath(prefix)];
+    // A key deleted earlier in the run comes back empty, under the new name.
+    state->Path = prefix;
+    state->Exists = state->Dirty = true;
+    state->Content = WineReg::TKeyContent{};
+    state->Content.PathText = WineReg::EscapePath(prefix);
+  }
+}
+
+TRegResult THive::DeleteKey(const TPath& path) {
+  if (path.empty()) return TRegResult::AccessDenied;
+  TState* state = State(path);
+  if (!state || !state->Exists) return TRegResult::NotFound;
+  if (HasSubKeys(path)) return TRegResult::AccessDenied;
+  state->Exists = false;
+  state->Dirty = true;
+  state->Content.Values.clear();
+  state->Content.Lines.clear();
+  // The parent may have been implied by this key alone: it gets its own block.
+  if (path.size() > 1) State(Parent(path))->Dirty = true;
+  return TRegResult::Ok;
+}
+
+bool THive::SetValue(const TPath& path, std::u16string_view name, const TRegData& data) {
+  TState* state = State(path);
+  if (!state || !state->Exists) return false;
+  state->Content.SetValue(name, data);
+  state->Dirty = true;
+  return true;
+}
+
+TRegResult THive::DeleteValue(const TPath& path, std::u16string_view name) {
+  TState* state = State(path);
+  if (!state || !state->Exists) return TRegResult::NotFound;
+  if (!state->Content.DeleteValue(name)) return TRegResult::NotFound;
+  state->Dirty = true;
+  return TRegResult::Ok;
+}
+
+// Wineserver writes a key when it has values or no subkeys; the others are implied by the
+// paths of their subkeys.
+bool THive::ShouldWrite(TState& state) {
+  if (!state.Exists) return false;
+  if (!state.Content.Values.empty() || state.Content.HasOwnLines()) return true;
+  return !state.Path.empty() && !HasSubKeys(state.Path);
+}
+
+TComposed THive::Compose(const std::string& newFileHeader, uint64_t filetime) {
+  std::map<int32_t, TState*> firstBlock;  // block -> the changed key written in its place
+  std::vector<bool> dropped(index_.Blocks().size());
+  for (auto& [key, state] : states_) {
+    if (!state.Dirty || state.Blocks.empty()) continue;
+    firstBlock[state.Blocks[0]] = &state;
+    for (int32_t b : state.Blocks)
+      dropped[size_t(b)] = true;
+  }
+  TComposed out;
+  if (text_.empty())
+    out.AddOwned(newFileHeader);
+  else
+    out.Add(text_.substr(0, index_.PreambleEnd()));
+  for (size_t b = 0; b < index_.Blocks().size(); ++b) {
+    const WineReg::TBlock& block = index_.Blocks()[b];
+    if (!dropped[b]) {
+      out.Add(text_.substr(block.Begin, block.End - block.Begin));
+    } else if (auto it = firstBlock.find(int32_t(b)); it != firstBlock.end()) {
+      if (ShouldWrite(*it->second)) out.AddOwned(WriteKey(it->second->Content, filetime));
+    }
+  }
+  AppendNewKeys(out, filetime);
+  return out;
+}
+
+void THive::AppendNewKeys(TComposed& out, uint64_t filetime) {
+  for (auto& [key, state] : states_) {
+    if (!state.Dirty || !state.Blocks.empty() || !ShouldWrite(state)) continue;
+    if (!out.Empty() && !out.EndsWith("\n")) out.AddOwned("\n");
+    if (!out.EndsWith("\n\n")) out.AddOwned("\n");
+    out.AddOwned(WriteKey(state.Content, filetime));
+  }
+}
+
+}  // namespace Platform::Posix

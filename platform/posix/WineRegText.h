@@ -1,0 +1,161 @@
+// Wine's registry text format at the level of single lines: the escapes of names and
+// strings, the case folding of names, and value lines. Pure functions, no disk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/Registry.h"
+
+namespace Platform::WineReg {
+
+inline constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
+
+/// The lower-case form wineserver compares names with (its own Unicode table).
+char16_t FoldNonAscii(char16_t c);
+inline char16_t FoldChar(char16_t c) {
+  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+  return FoldNonAscii(c);
+}
+std::u16string Fold(std::u16string_view text);
+
+/// Wineserver's order of names: folded code units compared one by one, then the shorter
+/// first. 0 means the same name.
+int CompareNames(std::u16string_view a, std::u16string_view b);
+
+/// Decodes an escaped text as wineserver does, from the start of `src` up to the first
+/// unescaped `end`, calling emit(unit, sourceBegin, sourceEnd) for each UTF-16 unit.
+/// Returns the bytes consumed including `end`, or npos when `end` is missing.
+template <class TEmit>
+size_t DecodeEscaped(std::string_view src, char end, TEmit&& emit);
+
+/// DecodeEscaped collecting the text; npos when `end` is missing.
+size_t ParseEscaped(std::string_view src, char end, std::u16string& out);
+
+/// Appends `text` escaped as wineserver writes it; `specials` are the characters besides
+/// the backslash that get a backslash before them ("\"" in values, "[]" in key paths).
+/// Returns the number of characters appended.
+size_t AppendEscaped(std::u16string_view text, std::string_view specials, std::string& out);
+
+/// strtoul(s, &end, 16) of a 64-bit C library: leading blanks, a sign, an optional 0x,
+/// saturation. `used` is 0 when no digit was found.
+uint64_t ParseUnsignedHex(std::string_view s, size_t& used);
+
+/// Reads a text line by line the way wineserver does: a line's content ends at its first
+/// NUL or at "\n" (one "\r" before the "\n" dropped).
+class TLineReader {
+ public:
+  explicit TLineReader(std::string_view text, size_t pos = 0) : text_(text), pos_(pos) {}
+  /// The next line's content; false at the end of the text.
+  bool Next(std::string_view& content);
+  /// Offset of the next physical line.
+  size_t Pos() const { return pos_; }
+
+ private:
+  std::string_view text_;
+  size_t pos_;
+};
+
+/// Skips the blanks (isspace) at the start of a line.
+std::string_view TrimLeft(std::string_view line);
+
+/// A value line as wineserver loads it. A line whose name cannot be read is no value at all
+/// (NameOk false); a readable name with unreadable data is a REG_NONE value without data.
+struct TValueLine {
+  bool NameOk = false;
+  std::u16string Name;
+  TRegData Data;
+};
+
+/// Reads the value whose first line (after leading blanks) is `line`, taking the
+/// continuation lines of hex data from `more`. With `out` null only the line structure is
+/// followed (what the index scan needs). Returns whether the name could be read.
+bool ReadValue(std::string_view line, TLineReader& more, TValueLine* out);
+
+/// Appends the value as wineserver writes it (hex data wrapped at its column), with "\n".
+void AppendValue(std::u16string_view name, const TRegData& data, std::string& out);
+
+// ---- implementation of the template ----
+
+namespace Detail {
+// Eight bytes at a time: the lines and key paths of a large file are read this way.
+inline constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+inline uint64_t Load8(const char* p) {
+  uint64_t x;
+  std::memcpy(&x, p, 8);
+  return x;
+}
+/// The high bit of each zero byte of `x` (the lowest one exact; it may mark bytes above).
+inline uint64_t ZeroBytes(uint64_t x) {
+  return (x - kOnes) & ~x & kHighs;
+}
+inline uint64_t BytesEqual(uint64_t x, char c) {
+  return ZeroBytes(x ^ (kOnes * uint8_t(c)));
+}
+
+// Decodes one UTF-8 sequence starting at src[i] (a byte >= 0x80) as wineserver does:
+// returns the code point and advances i, or returns ~0u (i advanced past what it used).
+uint32_t DecodeUtf8(std::string_view src, size_t& i);
+}  // namespace Detail
+
+template <class TEmit>
+size_t DecodeEscaped(std::string_view src, char end, TEmit&& emit) {
+  auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  auto at = [&](size_t i) -> char { return i < src.size() ? src[i] : '\0'; };
+  size_t i = 0;
+  while (at(i) && at(i) != end) {
+    size_t begin = i;
+    uint32_t c;
+    if (at(i) != '\\') {
+      if (static_cast<unsigned char>(src[i]) < 0x80) {
+        c = static_cast<unsigned char>(src[i++]);
+      } else if ((c = Detail::DecodeUtf8(src, i)) == ~0u) {
+        continue;  // wineserver drops bytes that are not UTF-8
+      }
+    } else {
+      ++i;
+      char e = at(i);
+      static constexpr std::string_view kLetters = "abefnrtv";
+      static constexpr char kCodes[] = {7, 8, 27, 12, 10, 13, 9, 11};
+      if (size_t k = kLetters.find(e); e && k != std::string_view::npos) {
+        c = uint32_t(kCodes[k]), ++i;
+      } else if (e == 'x') {
+        ++i;
+        c = 'x';
+        if (hex(at(i)) >= 0) {
+          c = 0;
+          for (int n = 0; n < 4 && hex(at(i)) >= 0; ++n)
+            c = c * 16 + uint32_t(hex(src[i++]));
+        }
+      } else if (e >= '0' && e <= '7') {
+        c = 0;
+        for (int n = 0; n < 3 && at(i) >= '0' && at(i) <= '7'; ++n)
+          c = c * 8 + uint32_t(src[i++] - '0');
+      } else if (e == '\0') {
+        break;  // a backslash at the very end: the end character is missing
+      } else if (static_cast<unsigned char>(e) >= 0x80) {
+        if ((c = Detail::DecodeUtf8(src, i)) == ~0u) continue;
+      } else {
+        c = static_cast<unsigned char>(e), ++i;
+      }
+    }
+    if (c >= 0x10000) {
+      emit(char16_t(0xD800 + ((c - 0x10000) >> 10)), begin, i);
+      emit(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)), begin, i);
+    } else {
+      emit(char16_t(c), begin, i);
+    }
+  }
+  if (at(i) != end || i >= src.size()) return std::string_view::npos;
+  return i + 1;
+}
+
+}  // namespace Platform::WineReg

@@ -1,0 +1,157 @@
+// The real registry through advapi32, every key in the 32-bit view: the IDEs are 32-bit
+// programs and their installers write there.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/Registry.h"
+
+namespace Platform {
+namespace {
+
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+
+HKEY RootKey(TRegRoot root) {
+  return root == TRegRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+// The API reads names up to their first NUL, as the POSIX backend does.
+std::wstring Wide(std::u16string_view text) {
+  std::wstring wide(text.begin(), text.end());
+  wide.resize(wcslen(wide.c_str()));
+  return wide;
+}
+
+// Windows refuses a path that starts with a backslash; Wine accepts one when it creates a
+// key in the 32-bit view. Both builds refuse it.
+bool ValidPath(const std::wstring& path) {
+  return path.empty() || path[0] != L'\\';
+}
+
+std::u16string Narrow(const wchar_t* text, size_t length) {
+  return std::u16string(text, text + length);
+}
+
+class TWinKey final : public TRegKey {
+ public:
+  explicit TWinKey(HKEY key) : key_(key) {}
+  ~TWinKey() override { RegCloseKey(key_); }
+  TWinKey(const TWinKey&) = delete;
+  TWinKey& operator=(const TWinKey&) = delete;
+
+  std::vector<std::u16string> ValueNames() const override { return Enumerate(true); }
+  std::vector<std::u16string> SubKeyNames() const override { return Enumerate(false); }
+
+  std::optional<TRegData> QueryValue(std::u16string_view name) const override {
+    std::wstring wname = Wide(name);
+    DWORD type = 0, size = 0;
+    LONG r = RegQueryValueExW(key_, wname.c_str(), nullptr, &type, nullptr, &size);
+    std::string bytes;
+    // The value may grow between the two calls: ask again with the size it reports.
+    while (r == ERROR_SUCCESS || r == ERROR_MORE_DATA) {
+      bytes.resize(size);
+      r = RegQueryValueExW(key_, wname.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(bytes.data()), &size);
+      if (r == ERROR_SUCCESS) {
+        bytes.resize(size);
+        return TRegData{type, std::move(bytes)};
+      }
+    }
+    return std::nullopt;
+  }
+
+  bool SetValue(std::u16string_view name, const TRegData& data) override {
+    // Two bytes that are not NUL after the data: RegSetValueExW would otherwise count a
+    // NUL it finds there as the terminator of an unterminated string.
+    std::string buffer = data.Bytes + "\xff\xff";
+    return RegSetValueExW(key_, Wide(name).c_str(), 0, data.Type,
+                          reinterpret_cast<const BYTE*>(buffer.data()),
+                          static_cast<DWORD>(data.Bytes.size())) == ERROR_SUCCESS;
+  }
+
+  TRegResult DeleteValue(std::u16string_view name) override {
+    LONG r = RegDeleteValueW(key_, Wide(name).c_str());
+    if (r == ERROR_SUCCESS) return TRegResult::Ok;
+    return r == ERROR_FILE_NOT_FOUND ? TRegResult::NotFound : TRegResult::AccessDenied;
+  }
+
+ private:
+  std::vector<std::u16string> Enumerate(bool values) const {
+    std::vector<std::u16string> names;
+    DWORD subKeys = 0, maxSubKey = 0, valueCount = 0, maxValueName = 0;
+    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr,
+                         &valueCount, &maxValueName, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      return names;
+    std::wstring buffer((values ? maxValueName : maxSubKey) + 1, L'\0');
+    for (DWORD i = 0;; ++i) {
+      DWORD length = static_cast<DWORD>(buffer.size());
+      LONG r =
+          values
+              ? RegEnumValueW(key_, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr)
+              : RegEnumKeyExW(key_, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+      if (r == ERROR_MORE_DATA) {  // a longer name was added meanwhile
+        buffer.resize(buffer.size() * 2);
+        --i;
+        continue;
+      }
+      if (r != ERROR_SUCCESS) break;
+      names.push_back(Narrow(buffer.data(), length));
+    }
+    return names;
+  }
+
+  HKEY key_;
+};
+
+}  // namespace
+
+std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path) {
+  std::wstring wpath = Wide(path);
+  if (!ValidPath(wpath)) return nullptr;
+  // Some keys grant reading but not change notification, some only the values.
+  for (REGSAM access :
+       {REGSAM(KEY_READ), REGSAM(KEY_READ & ~KEY_NOTIFY), REGSAM(KEY_QUERY_VALUE)}) {
+    HKEY key;
+    LONG r = RegOpenKeyExW(RootKey(root), wpath.c_str(), 0, access | kView, &key);
+    if (r == ERROR_SUCCESS) return std::make_unique<TWinKey>(key);
+    if (r != ERROR_ACCESS_DENIED) break;
+  }
+  return nullptr;
+}
+
+std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path) {
+  std::wstring wpath = Wide(path);
+  HKEY key;
+  if (!ValidPath(wpath) ||
+      RegCreateKeyExW(RootKey(root), wpath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS | kView, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return nullptr;
+  return std::make_unique<TWinKey>(key);
+}
+
+TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
+  std::wstring wpath = Wide(path);
+  if (wpath.empty()) return TRegResult::AccessDenied;  // never the root itself
+  if (!ValidPath(wpath)) return TRegResult::NotFound;
+  switch (RegDeleteKeyExW(RootKey(root), wpath.c_str(), kView, 0)) {
+    case ERROR_SUCCESS:
+      return TRegResult::Ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_PARAMETER:
+      return TRegResult::NotFound;
+    default:
+      return TRegResult::AccessDenied;
+  }
+}
+
+void CommitRegistry() {}
+
+void BroadcastSettingsChanged() {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
+                      SMTO_NORMAL, 4000, &result);
+}
+
+}  // namespace Platform

@@ -1,0 +1,252 @@
+// What only the POSIX backend has: the prefix's files, refusing files it cannot read,
+// seeing other programs' changes, the wineserver guard, failed write-backs, and Wine's
+// 32-bit view and links.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "common/QO_Errors.h"
+#include "platform/Registry.h"
+#include "platform/posix/RegistryPrefix.h"
+#include "tests/registry/RegTestData.h"
+#include "tests/registry/TestProcess.h"
+
+using namespace Platform;
+
+namespace {
+
+const std::string kUserHeader =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n"
+    "\n#arch=win64\n";
+const std::string kMachineHeader =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+
+class RegistryPosix : public ::testing::Test {
+ protected:
+  void SetUp() override { Posix::UseRegistryPrefix(Prefix()); }
+  void TearDown() override { Posix::UseRegistryPrefix(Prefix()); }
+  std::string Prefix() const { return temp_.Path() + "/prefix"; }
+  std::string User() const { return Prefix() + "/user.reg"; }
+  std::string Machine() const { return Prefix() + "/system.reg"; }
+  void Files(const std::string& user, const std::string& machine) {
+    ::mkdir(Prefix().c_str(), 0777);
+    if (!user.empty()) WriteFile(User(), user);
+    if (!machine.empty()) WriteFile(Machine(), machine);
+  }
+  std::optional<TRegData> Query(TRegRoot root, std::u16string_view path, std::u16string_view name) {
+    auto key = OpenRegKey(root, path);
+    return key ? key->QueryValue(name) : std::nullopt;
+  }
+
+  TTempFolder temp_;
+};
+
+TEST_F(RegistryPosix, TheFirstWriteCreatesThePrefixWithWinesHeader) {
+  EXPECT_EQ(OpenRegKey(TRegRoot::CurrentUser, u"Software"), nullptr);
+  EXPECT_NE(OpenRegKey(TRegRoot::LocalMachine, u""), nullptr);
+  EXPECT_NE(::access(Prefix().c_str(), F_OK), 0) << "reading must not create the prefix";
+  ASSERT_TRUE(CreateRegKey(TRegRoot::CurrentUser, u"Environment")->SetValue(u"A", Sz(u"b")));
+  CommitRegistry();
+  std::string text = ReadFile(User());
+  EXPECT_EQ(text.substr(0, kUserHeader.size() + 15), kUserHeader + "\n[Environment] ");
+  EXPECT_NE(text.find("\"A\"=\"b\"\n"), std::string::npos);
+  EXPECT_NE(::access(Machine().c_str(), F_OK), 0) << "only the changed file is written";
+}
+
+TEST_F(RegistryPosix, AFileItCannotReadIsRefusedAndNeverWritten) {
+  const std::string bad = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"a\"=\"b\"\n";
+  Files(kUserHeader, bad);
+  for (auto attempt : {0, 1}) {
+    try {
+      if (attempt == 0) OpenRegKey(TRegRoot::LocalMachine, u"Software\\X");
+      if (attempt == 1) CreateRegKey(TRegRoot::LocalMachine, u"Software\\Y");
+      FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+      EXPECT_NE(std::string(e.what()).find(Machine()), std::string::npos) << e.what();
+    }
+  }
+  ASSERT_NE(CreateRegKey(TRegRoot::CurrentUser, u"Fine"), nullptr);  // the other file works
+  CommitRegistry();
+  EXPECT_EQ(ReadFile(Machine()), bad);
+  Files("", kMachineHeader.substr(0, kMachineHeader.size() - 6) + "arm\n");
+  EXPECT_THROW(OpenRegKey(TRegRoot::LocalMachine, u"Software"), ERegistryException);
+}
+
+TEST_F(RegistryPosix, LinesItCannotReadStayInTheirPlace) {
+  const std::string other = "\n[Software\\\\Other] 1\n#time=1\n\"keep\"=str(2):\"%x%\"\n";
+  Files(kUserHeader + "\n[Software\\\\App] 1\n#time=1\n\"a\"=\"1\"\nsomething odd\n;; note\n" +
+            "#class=\"c\"\n\"b\" = \"2\"\n" + other,
+        "");
+  ASSERT_TRUE(CreateRegKey(TRegRoot::CurrentUser, u"Software\\App")->SetValue(u"a", Sz(u"3")));
+  CommitRegistry();
+  std::string text = ReadFile(User());
+  EXPECT_NE(text.find("\"a\"=\"3\"\nsomething odd\n;; note\n#class=\"c\"\n\"b\" = \"2\"\n\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.substr(text.size() - other.size()), other);
+}
+
+TEST_F(RegistryPosix, SeesWhatOtherProgramsWroteAndReadsAnUnchangedFileOnce) {
+  Files(kUserHeader + "\n[Env] 1\n\"v\"=\"1\"\n", "");
+  auto key = OpenRegKey(TRegRoot::CurrentUser, u"Env");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->QueryValue(u"v"), Sz(u"1"));
+  WriteFile(User() + ".new", kUserHeader + "\n[Env] 1\n\"v\"=\"2\"\n");
+  ASSERT_EQ(::rename((User() + ".new").c_str(), User().c_str()), 0);  // as Wine saves
+  EXPECT_EQ(key->QueryValue(u"v"), Sz(u"2"));
+  // Same size, same time, same file: the backend has no reason to read it again.
+  struct stat st;
+  ::stat(User().c_str(), &st);
+  int fd = ::open(User().c_str(), O_WRONLY);
+  ASSERT_EQ(::pwrite(fd, "3", 1, off_t(ReadFile(User()).rfind('2'))), 1);
+  ::close(fd);
+  timespec times[2] = {st.st_atim, st.st_mtim};
+  ::utimensat(AT_FDCWD, User().c_str(), times, 0);
+  EXPECT_EQ(key->QueryValue(u"v"), Sz(u"2"));
+}
+
+TEST_F(RegistryPosix, AFileReplacedDuringTheRunKeepsBothChanges) {
+  Files(kUserHeader + "\n[Env] 1\n\"v\"=\"1\"\n", "");
+  ASSERT_TRUE(CreateRegKey(TRegRoot::CurrentUser, u"Env")->SetValue(u"mine", Sz(u"m")));
+  // Another program that ignores the lock (a wineserver started meanwhile) saves its copy.
+  WriteFile(User() + ".new", kUserHeader + "\n[Env] 1\n\"v\"=\"1\"\n\"theirs\"=\"t\"\n");
+  ASSERT_EQ(::rename((User() + ".new").c_str(), User().c_str()), 0);
+  CommitRegistry();
+  EXPECT_EQ(Query(TRegRoot::CurrentUser, u"Env", u"mine"), Sz(u"m"));
+  EXPECT_EQ(Query(TRegRoot::CurrentUser, u"Env", u"theirs"), Sz(u"t"));
+}
+
+// A wineserver's folder with its lock file, locked by a child process while `running`.
+class TFakeWineserver {
+ public:
+  TFakeWineserver(const std::string& prefix, bool running) {
+    struct stat st;
+    ::stat(prefix.c_str(), &st);
+    char name[64];
+    std::snprintf(name, sizeof name, "/server-%llx-%llx", (unsigned long long)st.st_dev,
+                  (unsigned long long)st.st_ino);
+    WriteFile(prefix + "/wineserver", BaseName(tmp_.Path()) + "\n");
+    std::string folder = tmp_.Path() + name;
+    ::mkdir(folder.c_str(), 0700);
+    WriteFile(folder + "/lock", "");
+    if (!running) return;
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    child_ = ::fork();
+    if (child_ == 0) {
+      int fd = ::open((folder + "/lock").c_str(), O_RDWR);
+      struct flock fl {};
+      fl.l_type = F_WRLCK;
+      ::fcntl(fd, F_SETLK, &fl);
+      if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+      ::pause();
+      ::_exit(0);
+    }
+    char c;
+    if (::read(ready[0], &c, 1) != 1) ADD_FAILURE() << "the lock holder did not start";
+    ::close(ready[0]);
+    ::close(ready[1]);
+  }
+  ~TFakeWineserver() {
+    if (child_ > 0) ::kill(child_, SIGKILL), WaitProgram(child_);
+  }
+
+ private:
+  static std::string BaseName(const std::string& p) { return p.substr(p.rfind('/') + 1); }
+  TTempFolder tmp_;  // inside $TMPDIR or /tmp, where the backend looks for it
+  pid_t child_ = -1;
+};
+
+TEST_F(RegistryPosix, WritesAreRefusedWhileAWineserverHoldsThePrefix) {
+  Files(kUserHeader, "");
+  if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp && std::string(tmp) != "/tmp")
+    GTEST_SKIP() << "the fake server folder must be below /tmp";
+  {
+    TFakeWineserver server(Prefix(), true);
+    EXPECT_NE(OpenRegKey(TRegRoot::CurrentUser, u""), nullptr);  // reading is fine
+    try {
+      CreateRegKey(TRegRoot::CurrentUser, u"Software\\X");
+      FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+      EXPECT_NE(std::string(e.what()).find("wineserver"), std::string::npos) << e.what();
+    }
+  }
+  TFakeWineserver stale(Prefix(), false);  // its folder is left, but nobody holds the lock
+  EXPECT_NE(CreateRegKey(TRegRoot::CurrentUser, u"Software\\X"), nullptr);
+  CommitRegistry();
+  EXPECT_NE(OpenRegKey(TRegRoot::CurrentUser, u"Software\\X"), nullptr);
+}
+
+TEST_F(RegistryPosix, AFailedWriteBackLeavesTheOldFile) {
+  std::string big = kUserHeader + "\n[Env] 1\n\"v\"=\"" + std::string(20000, 'x') + "\"\n";
+  Files(big, "");
+  pid_t child = ::fork();
+  if (child == 0) {
+    // A file size limit stands in for a full disk.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{8192, 8192};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    Posix::UseRegistryPrefix(Prefix());
+    CreateRegKey(TRegRoot::CurrentUser, u"Env")->SetValue(u"w", Sz(u"new"));
+    try {
+      CommitRegistry();
+    } catch (const ERegistryException& e) {
+      bool named = std::string(e.what()).find("user.reg") != std::string::npos;
+      ::_exit(named ? 42 : 1);
+    }
+    ::_exit(2);
+  }
+  EXPECT_EQ(WaitProgram(child), 42);
+  EXPECT_EQ(ReadFile(User()), big);
+  EXPECT_EQ(RunProgram({"sh", "-c", "ls -A '" + Prefix() + "'"}, {}).Output,
+            ".tessik-registry.lock\nuser.reg\n");
+}
+
+TEST_F(RegistryPosix, The32BitViewFollowsWine) {
+  // A 32-bit prefix has no such view; a 64-bit one redirects HKLM\Software even before
+  // its Wow6432Node exists, and any key that has a Wow6432Node subkey (even in HKCU).
+  Files(kUserHeader + "\n[Software\\\\Wow6432Node\\\\U] 1\n",
+        "WINE REGISTRY Version 2\n\n#arch=win32\n\n[Software\\\\A] 1\n\"v\"=\"32\"\n");
+  EXPECT_EQ(Query(TRegRoot::LocalMachine, u"Software\\A", u"v"), Sz(u"32"));
+  ASSERT_NE(CreateRegKey(TRegRoot::CurrentUser, u"Software\\New"), nullptr);
+  CommitRegistry();
+  EXPECT_NE(ReadFile(User()).find("[Software\\\\Wow6432Node\\\\New]"), std::string::npos);
+  ::unlink(Machine().c_str());
+  ASSERT_NE(CreateRegKey(TRegRoot::LocalMachine, u"Software\\B"), nullptr);
+  ASSERT_NE(CreateRegKey(TRegRoot::LocalMachine, u"System\\C"), nullptr);
+  CommitRegistry();
+  std::string machine = ReadFile(Machine());
+  EXPECT_NE(machine.find("[Software\\\\Wow6432Node\\\\B]"), std::string::npos) << machine;
+  EXPECT_NE(machine.find("[System\\\\C]"), std::string::npos) << machine;
+}
+
+TEST_F(RegistryPosix, LinksAreFollowedLikeWine) {
+  // Wine's own link: 32-bit programs find HKLM\Software\Classes in Classes\Wow6432Node.
+  std::string target;
+  for (char c : std::string("\\Registry\\Machine\\Software\\Classes\\Wow6432Node")) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02x,00,", static_cast<unsigned char>(c));
+    target += buf;
+  }
+  target.resize(target.size() - 1);
+  Files(kUserHeader,
+        kMachineHeader + "\n[Software\\\\Classes\\\\Wow6432Node\\\\CLSID] 1\n\"v\"=\"x\"\n" +
+            "\n[Software\\\\Wow6432Node\\\\Classes] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" +
+            target + "\n");
+  EXPECT_EQ(Query(TRegRoot::LocalMachine, u"Software\\Classes\\CLSID", u"v"), Sz(u"x"));
+  auto classes = OpenRegKey(TRegRoot::LocalMachine, u"Software\\Classes");
+  ASSERT_NE(classes, nullptr);
+  EXPECT_EQ(classes->SubKeyNames(), std::vector<std::u16string>{u"CLSID"});
+  ASSERT_NE(CreateRegKey(TRegRoot::LocalMachine, u"Software\\Classes\\New"), nullptr);
+  CommitRegistry();
+  EXPECT_NE(ReadFile(Machine()).find("[Software\\\\Classes\\\\Wow6432Node\\\\New]"),
+            std::string::npos);
+}
+
+}  // namespace

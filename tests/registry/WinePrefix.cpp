@@ -1,0 +1,53 @@
+#include "tests/registry/WinePrefix.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The prefix scripts/wine-run uses for the Windows tests; it creates it on first use.
+std::string TemplatePrefix() {
+  if (const char* p = std::getenv("TESSIK_WINEPREFIX"); p && *p) return p;
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/tessik-wine-prefix-" +
+         std::to_string(::getuid());
+}
+
+std::string Quote(const std::string& s) {
+  return "'" + s + "'";
+}
+
+}  // namespace
+
+TWinePrefix::TWinePrefix() {
+  std::string source = TemplatePrefix();
+  if (::access((source + "/system.reg").c_str(), F_OK) != 0)
+    RunProgram({TESSIK_SOURCE_DIR "/scripts/wine-run", "cmd", "/c", "exit"}, {});
+  std::string t = Quote(source), p = Quote(Path());
+  RunProgram({"sh", "-c",
+              "cp -al " + t + "/drive_c " + p + "/ && cp -a " + t + "/dosdevices " + p +
+                  "/ && cp " + t + "/system.reg " + t + "/user.reg " + t + "/userdef.reg " + t +
+                  "/.update-timestamp " + p + "/"},
+             {});
+}
+
+TWinePrefix::~TWinePrefix() {
+  StopServer();
+}
+
+TRunResult TWinePrefix::Run(const std::vector<std::string>& argv, const std::string& input) const {
+  return RunProgram(argv, {"WINEPREFIX=" + Path(), "WINEDEBUG=-all"}, input);
+}
+
+void TWinePrefix::StopServer() const {
+  Run({"wineserver", "-k"});
+  Run({"wineserver", "-w"});  // until it has saved the registry and exited
+}
+
+void TWinePrefix::CopyRegistryFrom(const std::string& folder) const {
+  StopServer();
+  for (const char* name : {"/user.reg", "/system.reg"})
+    if (::access((folder + name).c_str(), F_OK) == 0)
+      WriteFile(Path() + name, ReadFile(folder + name));
+}

@@ -1,0 +1,212 @@
+// Whole registry files: the key index, and the write-back of a file with changes (the hive),
+// without a disk.
+#include <gtest/gtest.h>
+
+#include "platform/posix/RegistryHive.h"
+#include "platform/posix/WineRegFile.h"
+
+namespace Platform::Posix {
+namespace {
+
+using WineReg::TFileIndex;
+
+const std::string kHeader =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+
+const std::string kSample = kHeader +
+                            "\n[Software\\\\Vendor\\\\App] 1796592230\n"
+                            "#time=1dd85c816490488\n"
+                            "\"Path\"=\"C:\\\\Program Files\\\\App\\\\\"\n"
+                            "@=\"default\"\n"
+                            "garbage that Wine skips\n"
+                            "\"Raw\" = dword:1\n"
+                            "\n[Software\\\\Vendor\\\\App\\\\Sub\\\\Deep] 1796592230\n"
+                            "#time=1dd85c816490488\n"
+                            "\n[Software\\\\Other] 1796592230\n"
+                            "#class=\"c\"\n"
+                            "\"v\"=hex:01,\\\n  02\n"
+                            "\n[\\\\Leading] 1\n\"dead\"=\"x\"\n"
+                            "\n[Software\\\\VENDOR\\\\app] 1\n\"Second\"=\"block\"\n";
+
+TPath P(std::initializer_list<const char16_t*> parts) {
+  return TPath(parts.begin(), parts.end());
+}
+
+TEST(WineRegFile, IndexFindsKeysAndTheirImpliedParents) {
+  TFileIndex index(kSample);
+  ASSERT_TRUE(index.Readable());
+  EXPECT_EQ(index.Arch(), WineReg::TArch::Win64);
+  // Two blocks name the key, in two spellings: the first one counts, as in Wine.
+  std::vector<int32_t> app = index.Find(P({u"SOFTWARE", u"vendor", u"APP"}));
+  ASSERT_EQ(app.size(), 2u);
+  EXPECT_EQ(index.Path(app[0]), P({u"Software", u"Vendor", u"App"}));
+  EXPECT_EQ(index.Keys()[size_t(app[0])].Block, 0);
+  EXPECT_EQ(index.Keys()[size_t(app[1])].Block, 4);
+  std::vector<int32_t> sub = index.Find(P({u"software", u"vendor", u"app", u"sub"}));
+  ASSERT_EQ(sub.size(), 1u);  // implied by the path of "Deep" alone
+  EXPECT_EQ(index.Keys()[size_t(sub[0])].Block, -1);
+  EXPECT_TRUE(index.Find(P({u"Leading"})).empty());  // a leading backslash: Wine ignores it
+  EXPECT_FALSE(index.Blocks()[3].Live);
+  EXPECT_TRUE(index.Find(P({u"Software", u"Vendor", u"Ap"})).empty());
+  std::vector<std::u16string> children;
+  for (int32_t k : index.Children(P({u"Software"})))
+    children.push_back(index.Name(k));
+  std::sort(children.begin(), children.end());
+  EXPECT_EQ(children, (std::vector<std::u16string>{u"Other", u"VENDOR", u"Vendor"}));
+}
+
+TEST(WineRegFile, ManyLookupsGiveTheSameAnswers) {
+  std::string text = kHeader;
+  for (int i = 0; i < 300; ++i)
+    text += "\n[K" + std::to_string(i) + "\\\\Sub] 1\n";
+  TFileIndex index(text);
+  for (int round = 0; round < 2; ++round)  // the first lookups scan, the later ones search
+    for (int i = 0; i < 300; i += 7) {
+      std::u16string k = u"k" + std::u16string(u"0123456789").substr(0, 0);
+      for (char c : std::to_string(i))
+        k.push_back(char16_t(c));
+      EXPECT_EQ(index.Find(P({k.c_str()})).size(), 1u) << i;
+      EXPECT_EQ(index.Find(P({k.c_str(), u"SUB"})).size(), 1u) << i;
+    }
+  EXPECT_TRUE(index.Find(P({u"K300"})).empty());
+}
+
+TEST(WineRegFile, NamesOfAnyLengthAreFoundInAnyCase) {
+  // Long ASCII names are read eight bytes at a time: the same keys as one by one.
+  const std::u16string letters = u"@AZaz`{Mixed_Case-Name.0123456789With Spaces~";
+  for (size_t length = 1; length <= letters.size(); ++length) {
+    std::u16string name = letters.substr(letters.size() - length);
+    std::string text = kHeader + "\n[Software\\\\Prefix" + std::to_string(length) + "\\\\";
+    for (char16_t c : name)
+      text.push_back(char(c));
+    text += "\\\\Deeper] 1\n";
+    TFileIndex index(text);
+    std::u16string other;
+    for (char16_t c : name)
+      other.push_back(c >= u'a' && c <= u'z' ? c - 32 : c >= u'A' && c <= u'Z' ? c + 32 : c);
+    std::u16string prefix = u"PREFIX";
+    for (char c : std::to_string(length))
+      prefix.push_back(char16_t(c));
+    EXPECT_EQ(index.Find(P({u"software", prefix.c_str(), other.c_str()})).size(), 1u) << length;
+    EXPECT_EQ(index.Find(P({u"software", prefix.c_str(), other.c_str(), u"DEEPER"})).size(), 1u);
+  }
+}
+
+TEST(WineRegFile, UnreadableFilesAreRefused) {
+  EXPECT_FALSE(TFileIndex("WINE REGISTRY Version 1\n[A]\n").Readable());
+  EXPECT_FALSE(TFileIndex("\xef\xbb\xbfWINE REGISTRY Version 2\n").Readable());
+  EXPECT_FALSE(TFileIndex("").Readable());
+  EXPECT_FALSE(TFileIndex("WINE REGISTRY Version 2\n#arch=arm\n").Readable());
+  EXPECT_TRUE(TFileIndex("WINE REGISTRY Version 2\r\n#arch=win32\r\n[A] 1\r\n").Readable());
+  EXPECT_TRUE(THive("").Readable());  // no file yet
+}
+
+TEST(WineRegHive, KeepsTheFileAsItWasWhenNothingChanged) {
+  THive hive(kSample);
+  ASSERT_NE(hive.Content(P({u"Software", u"Vendor", u"App"})), nullptr);  // parsed, unchanged
+  EXPECT_FALSE(hive.Changed());
+  EXPECT_EQ(hive.Compose("", 0).Joined(), kSample);
+}
+
+TEST(WineRegHive, MergesTheBlocksOfOneKeyLikeWine) {
+  THive hive(kSample);
+  auto* app = hive.Content(P({u"software", u"vendor", u"app"}));
+  ASSERT_NE(app, nullptr);
+  std::vector<std::u16string> names;
+  for (const auto& v : app->Values)
+    names.push_back(v.Name);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"", u"Path", u"Raw", u"Second"}));
+  auto* other = hive.Content(P({u"Software", u"Other"}));
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->Values.at(0).Data.Bytes, "\x01\x02");
+  EXPECT_TRUE(hive.Exists(P({u"Software", u"Vendor", u"App", u"Sub"})));
+  EXPECT_EQ(hive.SubKeyNames(P({u"Software"})), (std::vector<std::u16string>{u"Other", u"Vendor"}));
+}
+
+const uint64_t kTime = 0x1dd85d5cfb27880ull;  // 1796598125 seconds since 1970
+
+TEST(WineRegHive, RewritesOnlyTheChangedKeyAndKeepsWhatItCannotRead) {
+  THive hive(kSample);
+  TPath app = P({u"SOFTWARE", u"Vendor", u"App"});
+  ASSERT_TRUE(hive.SetValue(app, u"PATH", {kRegDword, std::string("\x05\0\0\0", 4)}));
+  ASSERT_EQ(hive.DeleteValue(app, u"second"), TRegResult::Ok);
+  ASSERT_TRUE(hive.SetValue(app, u"New", {kRegBinary, "\xab"}));
+  std::string expected = kHeader +
+                         "\n[Software\\\\Vendor\\\\App] 1796598125\n"
+                         "#time=1dd85d5cfb27880\n"
+                         "\"Path\"=dword:00000005\n"  // the stored name keeps its case
+                         "@=\"default\"\n"
+                         "garbage that Wine skips\n"
+                         "\"Raw\" = dword:1\n"  // untouched values stay as written
+                         "\"New\"=hex:ab\n"
+                         "\n[Software\\\\Vendor\\\\App\\\\Sub\\\\Deep] 1796592230\n"
+                         "#time=1dd85c816490488\n"
+                         "\n[Software\\\\Other] 1796592230\n"
+                         "#class=\"c\"\n"
+                         "\"v\"=hex:01,\\\n  02\n"
+                         "\n[\\\\Leading] 1\n\"dead\"=\"x\"\n\n";
+  EXPECT_EQ(hive.Compose("", kTime).Joined(), expected);
+}
+
+TEST(WineRegHive, NewKeysGoAtTheEndAndDeletedParentsStay) {
+  THive hive(kSample);
+  hive.CreateKey(P({u"Software", u"vendor", u"New[1]"}));
+  EXPECT_EQ(hive.DeleteKey(P({u"Software", u"Vendor", u"App", u"Sub"})), TRegResult::AccessDenied);
+  EXPECT_EQ(hive.DeleteKey(P({u"Software", u"Vendor", u"App", u"Sub", u"Deep"})), TRegResult::Ok);
+  EXPECT_EQ(hive.DeleteKey(P({u"Software", u"Vendor", u"App", u"Sub", u"Deep"})),
+            TRegResult::NotFound);
+  std::string text = hive.Compose("", kTime).Joined();
+  // "Sub" was implied by "Deep" alone: it now has a block of its own.
+  EXPECT_NE(text.find("[Software\\\\Vendor\\\\App\\\\Sub] 1796598125\n#time=1dd85d5cfb27880\n\n"),
+            std::string::npos);
+  EXPECT_EQ(text.find("Deep"), std::string::npos);
+  EXPECT_NE(text.find("\n\n[Software\\\\Vendor\\\\New\\[1\\]] 1796598125\n"), std::string::npos);
+  THive reread(text);
+  EXPECT_TRUE(reread.Exists(P({u"software", u"vendor", u"app", u"sub"})));
+  EXPECT_FALSE(reread.Exists(P({u"software", u"vendor", u"app", u"sub", u"deep"})));
+  EXPECT_EQ(reread.SubKeyNames(P({u"Software", u"Vendor"})),
+            (std::vector<std::u16string>{u"App", u"New[1]"}));
+}
+
+TEST(WineRegHive, ANewFileGetsWinesHeader) {
+  THive hive("");
+  hive.CreateKey(P({u"Software", u"A"}));
+  ASSERT_TRUE(hive.SetValue(P({u"Software", u"A"}), u"v", {kRegSz, std::string("x\0\0\0", 4)}));
+  std::string header =
+      WineReg::NewFileText(P({u"User", u"S-1-5-21-0-0-0-1000"}), WineReg::TArch::Win64);
+  EXPECT_EQ(
+      header,
+      "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n"
+      "\n#arch=win64\n");
+  EXPECT_EQ(hive.Compose(header, kTime).Joined(),
+            header + "\n[Software\\\\A] 1796598125\n#time=1dd85d5cfb27880\n\"v\"=\"x\"\n\n");
+}
+
+TEST(WineRegHive, AKeyDeletedAndCreatedAgainComesBackEmpty) {
+  THive hive(kSample);
+  TPath other = P({u"Software", u"Other"});
+  ASSERT_EQ(hive.DeleteKey(other), TRegResult::Ok);
+  hive.CreateKey(P({u"Software", u"OTHER"}));
+  auto* content = hive.Content(other);
+  ASSERT_NE(content, nullptr);
+  EXPECT_TRUE(content->Values.empty());
+  std::string text = hive.Compose("", kTime).Joined();
+  EXPECT_EQ(text.find("#class"), std::string::npos);
+  EXPECT_EQ(THive(text).SubKeyNames(P({u"Software"})),
+            (std::vector<std::u16string>{u"OTHER", u"Vendor"}));
+}
+
+TEST(WineRegHive, WindowsLineBreaksAreRead) {
+  std::string crlf =
+      "WINE REGISTRY Version 2\r\n\r\n[Software\\\\A] 1\r\n\"v\"=\"x\"\r\n\"h\"=hex:01,\\\r\n  "
+      "02\r\n";
+  THive hive(crlf);
+  auto* content = hive.Content(P({u"software", u"a"}));
+  ASSERT_NE(content, nullptr);
+  ASSERT_EQ(content->Values.size(), 2u);
+  EXPECT_EQ(content->Values[0].Data.Bytes, "\x01\x02");
+  EXPECT_EQ(content->Values[1].Data.Bytes, std::string("x\0\0\0", 4));
+}
+
+}  // namespace
+}  // namespace Platform::Posix
