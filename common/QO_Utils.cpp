@@ -42,10 +42,11 @@ struct TTokenRules {
   bool IsDelimiter(char16_t c) const { return Delimiters.find(c) != std::u16string::npos; }
 
   // One item starting at the 0-based index `p`; `p` moves past the item and its separator.
-  std::u16string_view Next(size_t& p) const;
+  // `rawEnd`, when given, receives where the untrimmed item ends.
+  std::u16string_view Next(size_t& p, size_t* rawEnd = nullptr) const;
 };
 
-std::u16string_view TTokenRules::Next(size_t& p) const {
+std::u16string_view TTokenRules::Next(size_t& p, size_t* rawEnd) const {
   const size_t n = Text.size();
   bool inSingle = false, inDouble = false;
   int depth = 0;  // Brackets and braces together: an unmatched "]" and "{" cancel.
@@ -78,6 +79,7 @@ std::u16string_view TTokenRules::Next(size_t& p) const {
     if (!inSingle && !inDouble && depth == 0 && IsDelimiter(c)) break;
   }
   std::u16string_view item = Text.substr(start, i - start);
+  if (rawEnd) *rawEnd = i;
   if (TrimItems) item = TrimView(item);
   if (i < n && ((Text[i] == u' ' && SpaceSeparates) || IsDelimiter(Text[i]))) advance(i);
   if (i < n && Text[i] == u'\r' && LineBreaksSeparate) advance(i);
@@ -153,6 +155,21 @@ void SplitText(std::u16string_view text, std::vector<std::u16string_view>& items
   do {
     items.push_back(rules.Next(p));
   } while (p < text.size());
+}
+
+std::vector<TTokenSpan> SplitSpans(std::u16string_view text, const TSplitSettings& settings) {
+  std::vector<TTokenSpan> spans;
+  if (text.empty()) return spans;
+  TTokenRules rules(text, settings);
+  size_t p = 0;
+  do {
+    TTokenSpan span;
+    span.Begin = p;
+    span.Item = rules.Next(p, &span.End);
+    span.Next = p;
+    spans.push_back(span);
+  } while (p < text.size());
+  return spans;
 }
 
 void SplitText(std::u16string_view text, std::vector<std::u16string>& items,

@@ -55,6 +55,20 @@ void SplitText(std::u16string_view text, std::vector<std::u16string>& items,
 void SplitText(std::u16string_view text, std::vector<std::u16string_view>& items,
                const TSplitSettings& settings);
 
+/// Where one item of a split lies in its text: the untrimmed item runs from Begin to End, its
+/// separator from End to Next (empty for a last item without one); Item is the item as the
+/// split gives it.
+struct TTokenSpan {
+  size_t Begin = 0;
+  size_t End = 0;
+  size_t Next = 0;
+  std::u16string_view Item;
+};
+
+/// The same split as SplitText, with the place of each item, for edits that must leave the
+/// rest of the text as it was.
+std::vector<TTokenSpan> SplitSpans(std::u16string_view text, const TSplitSettings& settings);
+
 /// The items in order with `separator` between each two.
 std::u16string JoinList(const TStringList& list, char16_t separator);
 

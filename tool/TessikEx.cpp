@@ -5,8 +5,15 @@
 #include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Console.h"
+#include "platform/Registry.h"
+#include "tool/InstallReport.h"
+#include "tool/InstallTypes.h"
+#include "tool/InstallUtils.h"
+#include "tool/Installer.h"
 #include "tool/MakeList.h"
 #include "tool/PackageInfo.h"
+#include "tool/PurgeExcluded.h"
+#include "tool/RegOperation.h"
 
 namespace {
 
@@ -36,10 +43,6 @@ constexpr std::array<TOperation, 12> kOperations = {{
     {u"Uninstall", TOperationCode::Uninstall, RunIdeOperation},
     {u"PackageInfo", TOperationCode::None, RunPackageInfo},
 }};
-
-[[noreturn]] void NotAvailable(std::u16string_view operation) {
-  throw Exception(std::u16string(operation) + u" is not available yet");
-}
 
 void RunOperationLine(std::u16string_view commandLine) {
   TStringList params;
@@ -72,37 +75,73 @@ void RunListOperation(TOperationCode code, TStringList& params, TSwitchInfo opti
       MakeList(params, options);
       break;
     case TOperationCode::RegAdd:
-      NotAvailable(u"RegAdd");
     case TOperationCode::RegDelete:
-      NotAvailable(u"RegDelete");
     case TOperationCode::RegQuery:
-      NotAvailable(u"RegQuery");
+      RegOperation(code, params, std::move(options));
+      break;
     case TOperationCode::PurgeExcluded:
-      NotAvailable(u"PurgeExcluded");
+      RunPurgeExcluded(params);
+      break;
     case TOperationCode::SettingsChanged:
-      NotAvailable(u"SettingsChanged");
+      BroadcastSettingsChanged();
+      break;
     default:
       break;
   }
 }
 
-void RunIdeOperation(TOperationCode code, TStringList&, TSwitchInfo) {
-  NotAvailable(code == TOperationCode::Report    ? u"Report"
-               : code == TOperationCode::Install ? u"Install"
-                                                 : u"Uninstall");
+namespace {
+
+void RunVersionOperation(TOperationCode code, int index) {
+  switch (code) {
+    case TOperationCode::Report:
+      ReportVersion(index);
+      break;
+    case TOperationCode::Install:
+      RunInstall(index);
+      break;
+    case TOperationCode::Uninstall:
+      RunUninstall(index);
+      break;
+    default:
+      break;
+  }
 }
 
-int RunTessik(std::u16string_view commandLine) {
-  int exitCode = 0;
+}  // namespace
+
+void RunIdeOperation(TOperationCode code, TStringList& params, TSwitchInfo) {
+  InitInstallEnvironment(params);
+  if (RequestedVersion == u"All") {
+    for (int index = 0; index < kVersionCount; ++index)
+      RunVersionOperation(code, index);
+  } else {
+    RunVersionOperation(code, VersionIndex(RequestedVersion));
+  }
+}
+
+namespace {
+
+// Runs one step and reports its failure as "Kind: message" on standard error.
+template <typename TStep>
+bool Reported(TStep step) {
   try {
-    RunOperationLine(commandLine);
+    step();
+    return true;
   } catch (const Exception& e) {
     Platform::WriteStdErr(std::u16string(e.KindName()) + u": " + e.Message() + u"\r\n");
-    exitCode = 1;
   } catch (const std::bad_alloc&) {
     Platform::WriteStdErr(u"EOutOfMemory: Out of memory\r\n");
-    exitCode = 1;
   }
+  return false;
+}
+
+}  // namespace
+
+int RunTessik(std::u16string_view commandLine) {
+  bool ran = Reported([&] { RunOperationLine(commandLine); });
+  // What the run wrote before a failure stays written, so the registry is committed anyway.
+  bool committed = Reported([] { Platform::CommitRegistry(); });
   Platform::FlushOutput();
-  return exitCode;
+  return ran && committed ? 0 : 1;
 }

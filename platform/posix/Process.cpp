@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Process.h"
+#include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/Prefix.h"
 
@@ -51,6 +52,44 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+// The text of a string value of an open key; empty for a missing value or another type.
+std::u16string StringValue(const TRegKey& key, std::u16string_view name) {
+  std::optional<TRegData> data = key.QueryValue(name);
+  std::u16string text;
+  if (!data || (data->Type != kRegSz && data->Type != kRegExpandSz)) return text;
+  for (size_t i = 0; i + 1 < data->Bytes.size(); i += 2) {
+    auto c = char16_t(static_cast<unsigned char>(data->Bytes[i]) |
+                      (static_cast<unsigned char>(data->Bytes[i + 1]) << 8));
+    if (c == 0) break;
+    text.push_back(c);
+  }
+  return text;
+}
+
+// The Path a Windows program of the prefix gets: the system environment's PATH with its
+// %VAR% references expanded from the same key (unknown ones stay as they are).
+std::u16string WinePath() {
+  auto key = OpenRegKey(TRegRoot::LocalMachine,
+                        u"System\\CurrentControlSet\\Control\\Session Manager\\Environment");
+  if (!key) return std::u16string();
+  std::u16string path = StringValue(*key, u"PATH"), expanded;
+  for (size_t i = 0; i < path.size();) {
+    size_t end = path[i] == u'%' ? path.find(u'%', i + 1) : std::u16string::npos;
+    if (end == std::u16string::npos || end == i + 1) {
+      expanded.push_back(path[i++]);
+      continue;
+    }
+    std::u16string name = path.substr(i + 1, end - i - 1);
+    if (key->QueryValue(name)) {
+      expanded += StringValue(*key, name);
+    } else {
+      expanded += path.substr(i, end - i + 1);
+    }
+    i = end + 1;
+  }
+  return expanded;
+}
+
 }  // namespace
 
 void SetArguments(int argc, char** argv) {
@@ -88,6 +127,7 @@ std::optional<std::u16string> EnvironmentVariable(std::u16string_view name) {
     if (askedPath && key == u"PATH") continue;
     if (EqualsIgnoreAsciiCase(key, name)) return FromUtf8(eq + 1);
   }
+  if (askedPath) return WinePath();
   return std::nullopt;
 }
 

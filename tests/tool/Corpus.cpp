@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -72,8 +73,20 @@ std::string CaseName(const std::string& text) {
 }
 
 // Reads one file's cases; blocks hold lines that begin with "|".
+// Adds a fixture's stage (files, runs before and after, where the program runs) to a case.
+void UseFixture(const TCorpusCase& fixture, TCorpusCase& c) {
+  c.Files.insert(c.Files.end(), fixture.Files.begin(), fixture.Files.end());
+  c.Before.insert(c.Before.end(), fixture.Before.begin(), fixture.Before.end());
+  c.After.insert(c.After.end(), fixture.After.begin(), fixture.After.end());
+  c.Env.insert(c.Env.end(), fixture.Env.begin(), fixture.Env.end());
+  if (c.InstallAt.empty()) c.InstallAt = fixture.InstallAt;
+}
+
 void ParseFile(const std::string& path, const std::string& suite, std::vector<TCorpusCase>& out) {
   std::vector<std::string> lines = ReadLines(path);
+  // "=== fixture NAME" defines a stage that cases take with "use NAME"; it runs nothing.
+  std::map<std::string, TCorpusCase> fixtures;
+  size_t firstOfFile = out.size();
   TCorpusCase* current = nullptr;
   std::string* block = nullptr;
   std::string eol = "\r\n";
@@ -87,6 +100,10 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
     block = nullptr;
     if (line.empty() || line[0] == '#') continue;
     if (line.rfind("=== ", 0) == 0) {
+      if (current && current->Name.rfind("fixture_", 0) == 0) {
+        fixtures[current->Name.substr(8)] = *current;
+        out.pop_back();
+      }
       out.push_back(TCorpusCase{});
       current = &out.back();
       current->Suite = suite, current->Name = CaseName(line.substr(4));
@@ -100,11 +117,27 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
     std::string rest = line.size() > word.size() ? line.substr(word.size() + 1) : "";
     if (word == "args") {
       current->Args = ParseArgs(rest, where);
+    } else if (word == "before") {
+      current->Before.push_back(ParseArgs(rest, where));
+    } else if (word == "after") {
+      current->After.push_back(ParseArgs(rest, where));
     } else if (word == "raw") {
       current->Raw = rest;
     } else if (word == "env") {
       size_t eq = rest.find('=');
       current->Env.emplace_back(rest.substr(0, eq), rest.substr(eq + 1));
+    } else if (word == "use") {
+      auto fixture = fixtures.find(rest);
+      if (fixture == fixtures.end()) throw std::runtime_error(where + ": no fixture " + rest);
+      UseFixture(fixture->second, *current);
+    } else if (word == "exists") {
+      current->Exists.push_back(rest);
+    } else if (word == "absent") {
+      current->Absent.push_back(rest);
+    } else if (word == "ignore-stdout") {
+      current->IgnoreStdout = true;
+    } else if (word == "install-at") {
+      current->InstallAt = rest;
     } else if (word == "posix-only") {
       current->PosixOnly = true;
     } else if (word == "windows-only") {
@@ -124,6 +157,9 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
       } else if (kind == "file") {
         current->Files.emplace_back(name, "");
         block = &current->Files.back().second;
+      } else if (kind == "expect-file") {
+        current->ExpectFiles.emplace_back(name, "");
+        block = &current->ExpectFiles.back().second;
       } else {
         throw std::runtime_error(where + ": unknown block " + kind);
       }
@@ -131,6 +167,7 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
       throw std::runtime_error(where + ": cannot read: " + line);
     }
   }
+  if (out.size() > firstOfFile && out.back().Name.rfind("fixture_", 0) == 0) out.pop_back();
 }
 
 bool NeedsQuotes(const std::string& arg) {
@@ -189,6 +226,13 @@ std::string WindowsCommandLine(const std::vector<std::string>& args) {
     line += '"';
   }
   return line;
+}
+
+std::string Substitute(std::string text, const std::string& root) {
+  const std::string marker = "{ROOT}";
+  for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at))
+    text.replace(at, marker.size(), root), at += root.size();
+  return text;
 }
 
 std::string EscapeForBatch(const std::string& line) {

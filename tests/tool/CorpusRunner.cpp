@@ -20,6 +20,7 @@ namespace {
 
 struct TRunnerOptions {
   std::string Exe;
+  std::string ShowFile;  // Writes each case's actual output there, in the corpus form.
   std::string WineRun;
   bool Wine = false;
 };
@@ -81,32 +82,155 @@ std::string WindowsPath(const std::string& unixPath) {
   return path;
 }
 
-// The batch file that runs one case: the same command line a POSIX run rebuilds.
-std::string BatchFile(const TCorpusCase& c) {
-  std::string line = "\"" + WindowsPath(gOptions.Exe) + "\"";
-  std::string rest = c.Raw ? *c.Raw : WindowsCommandLine(c.Args);
-  if (!rest.empty()) line += " " + EscapeForBatch(rest);
-  return "@echo off\r\n" + line + "\r\nexit /b %ERRORLEVEL%\r\n";
+std::string BatchLine(const std::string& exe, const std::string& tail) {
+  std::string line = "\"" + WindowsPath(exe) + "\"";
+  if (!tail.empty()) line += " " + EscapeForBatch(tail);
+  return line;
 }
 
-void RunCase(const TCorpusCase& c) {
-  std::string dir = MakeTempDir();
-  for (const auto& [name, bytes] : c.Files)
-    WriteFile(dir + "/" + name, bytes);
-  std::vector<std::pair<std::string, std::string>> env = c.Env;
-  env.emplace_back("WINEPREFIX", gOptions.Wine ? std::getenv("WINEPREFIX") : dir + "/prefix");
-  std::vector<std::string> argv;
-  if (gOptions.Wine) {
-    WriteFile(dir + "/case.bat", BatchFile(c));
-    argv = {gOptions.WineRun, "cmd", "/c", WindowsPath(dir + "/case.bat")};
-  } else {
-    argv = {gOptions.Exe};
-    argv.insert(argv.end(), c.Args.begin(), c.Args.end());
+// The batch file that runs one case: the same command line a POSIX run rebuilds. The
+// stage-setting runs before it and the clean-up runs after it print nothing.
+std::string BatchFile(const std::string& exe, const TCorpusCase& c) {
+  std::string batch = "@echo off\r\n";
+  for (const auto& args : c.Before)
+    batch += BatchLine(exe, WindowsCommandLine(args)) + " >NUL 2>NUL\r\n";
+  batch += BatchLine(exe, c.Raw ? *c.Raw : WindowsCommandLine(c.Args)) + "\r\n";
+  batch += "set TESSIK_RC=%ERRORLEVEL%\r\n";
+  for (const auto& args : c.After)
+    batch += BatchLine(exe, WindowsCommandLine(args)) + " >NUL 2>NUL\r\n";
+  return batch + "exit /b %TESSIK_RC%\r\n";
+}
+
+// Runs the program natively with `args`, output to the case folder's files.
+int RunNative(const std::string& exe, const std::vector<std::string>& args, const std::string& dir,
+              const std::vector<std::pair<std::string, std::string>>& env) {
+  std::vector<std::string> argv = {exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Run(argv, dir, env);
+}
+
+void MakeFolders(const std::string& path) {
+  std::string command = "mkdir -p '" + path + "'";
+  if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot create " << path;
+}
+
+// The user's environment both builds start from: a Windows run sees the shared prefix's,
+// which PrepareWine sets to these values.
+constexpr const char* kTempFolder = "C:\\windows\\temp";
+
+// The case's own Wine prefix (POSIX build): drive C: in the prefix, Z: the Unix root, and
+// a user registry holding the same environment as the Windows run's prefix.
+void MakePrefix(const std::string& prefix) {
+  MakeFolders(prefix + "/drive_c");
+  MakeFolders(prefix + "/dosdevices");
+  if (::symlink("../drive_c", (prefix + "/dosdevices/c:").c_str()) != 0 ||
+      ::symlink("/", (prefix + "/dosdevices/z:").c_str()) != 0)
+    ADD_FAILURE() << "cannot link the drives of " << prefix;
+  std::string temp = "\"C:\\\\windows\\\\temp\"";
+  WriteFile(prefix + "/user.reg",
+            "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+            "#arch=win64\n\n[Environment] 1796596995\n#time=1dd85d32eb31da0\n\"TEMP\"=" +
+                temp + "\n\"TMP\"=" + temp + "\n");
+}
+
+// Writes the case's files: "C:/..." into the prefix's drive C:, others into the case folder.
+void WriteCaseFiles(const TCorpusCase& c, const std::string& dir, const std::string& prefix,
+                    const std::string& root) {
+  for (const auto& [name, bytes] : c.Files) {
+    bool driveC = name.rfind("C:/", 0) == 0;
+    std::string path = driveC ? prefix + "/drive_c/" + name.substr(3) : dir + "/" + name;
+    MakeFolders(path.substr(0, path.rfind('/')));
+    WriteFile(path, Substitute(bytes, root));
   }
-  int exitCode = Run(argv, dir, env);
-  EXPECT_EQ(LineDiff(c.Stdout, ReadFile(dir + "/stdout.bin")), "") << "standard output";
+}
+
+// A copy of the program inside the case folder, for cases that depend on where it runs.
+std::string InstalledCopy(const TCorpusCase& c, const std::string& dir) {
+  if (c.InstallAt.empty()) return gOptions.Exe;
+  std::string folder = dir + "/" + c.InstallAt;
+  MakeFolders(folder);
+  std::string copy = folder + gOptions.Exe.substr(gOptions.Exe.rfind('/'));
+  std::string command = "cp '" + gOptions.Exe + "' '" + copy + "'";
+  if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot copy the program";
+  return copy;
+}
+
+std::vector<std::string> Substituted(std::vector<std::string> args, const std::string& root) {
+  for (auto& a : args)
+    a = Substitute(a, root);
+  return args;
+}
+
+TCorpusCase WithRoot(TCorpusCase c, const std::string& root) {
+  c.Args = Substituted(c.Args, root);
+  for (auto& args : c.Before)
+    args = Substituted(args, root);
+  for (auto& args : c.After)
+    args = Substituted(args, root);
+  if (c.Raw) c.Raw = Substitute(*c.Raw, root);
+  c.Stdout = Substitute(c.Stdout, root);
+  c.Stderr = Substitute(c.Stderr, root);
+  return c;
+}
+
+// Appends what the case printed, as corpus blocks with the case folder as {ROOT}, so that
+// a new case's expectations can be written from a run and then checked by eye.
+void ShowActual(const TCorpusCase& c, const std::string& dir, const std::string& root,
+                int exitCode) {
+  std::string shown = "=== " + c.Name + "\n";
+  for (const char* stream : {"stdout", "stderr"}) {
+    std::string text = ReadFile(dir + "/" + stream + ".bin");
+    if (text.empty()) continue;
+    shown += std::string("--- ") + stream + "\n";
+    for (std::string line; !text.empty();) {
+      size_t end = text.find('\n');
+      line = text.substr(0, end == std::string::npos ? text.size() : end);
+      text.erase(0, end == std::string::npos ? text.size() : end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      for (size_t at = line.find(root); at != std::string::npos; at = line.find(root))
+        line.replace(at, root.size(), "{ROOT}");
+      shown += "|" + line + "\n";
+    }
+  }
+  if (exitCode != 0) shown += "--- exit " + std::to_string(exitCode) + "\n";
+  std::ofstream(gOptions.ShowFile, std::ios::app) << shown << "\n";
+}
+
+void RunCase(const TCorpusCase& given) {
+  std::string dir = MakeTempDir();
+  std::string root = WindowsPath(dir);
+  TCorpusCase c = WithRoot(given, root);
+  std::string prefix = gOptions.Wine ? std::getenv("WINEPREFIX") : dir + "/prefix";
+  if (!gOptions.Wine) MakePrefix(prefix);
+  WriteCaseFiles(c, dir, prefix, root);
+  std::string exe = InstalledCopy(c, dir);
+  std::vector<std::pair<std::string, std::string>> env = c.Env;
+  env.emplace_back("WINEPREFIX", prefix);
+  int exitCode;
+  if (gOptions.Wine) {
+    WriteFile(dir + "/case.bat", BatchFile(exe, c));
+    exitCode = Run({gOptions.WineRun, "cmd", "/c", WindowsPath(dir + "/case.bat")}, dir, env);
+  } else {
+    for (const auto& args : c.Before)
+      RunNative(exe, args, dir, env);
+    exitCode = RunNative(exe, c.Args, dir, env);
+  }
+  if (!gOptions.ShowFile.empty()) ShowActual(c, dir, root, exitCode);
+  auto where = [&](const std::string& name) {
+    return name.rfind("C:/", 0) == 0 ? prefix + "/drive_c/" + name.substr(3) : dir + "/" + name;
+  };
+  for (const auto& name : c.Exists)
+    EXPECT_EQ(::access(where(name).c_str(), F_OK), 0) << name << " should exist";
+  for (const auto& name : c.Absent)
+    EXPECT_NE(::access(where(name).c_str(), F_OK), 0) << name << " should not exist";
+  for (const auto& [name, bytes] : c.ExpectFiles)
+    EXPECT_EQ(LineDiff(Substitute(bytes, root), ReadFile(where(name))), "") << name;
+  if (!c.IgnoreStdout) {
+    EXPECT_EQ(LineDiff(c.Stdout, ReadFile(dir + "/stdout.bin")), "") << "standard output";
+  }
   EXPECT_EQ(LineDiff(c.Stderr, ReadFile(dir + "/stderr.bin")), "") << "standard error";
   EXPECT_EQ(exitCode, c.ExitCode) << "exit code";
+  if (gOptions.Wine) RemoveTree(prefix + "/drive_c/TessikCorpus");
   RemoveTree(dir);
 }
 
@@ -120,8 +244,9 @@ class CorpusTest : public testing::Test {
 };
 
 void PrepareWine() {
-  std::string prefix = std::getenv("TESSIK_WINEPREFIX") ? std::getenv("TESSIK_WINEPREFIX")
-                                                        : "/tmp/tessik-wine-prefix-" + std::to_string(::getuid());
+  std::string prefix = std::getenv("TESSIK_WINEPREFIX")
+                           ? std::getenv("TESSIK_WINEPREFIX")
+                           : "/tmp/tessik-wine-prefix-" + std::to_string(::getuid());
   ::setenv("WINEPREFIX", prefix.c_str(), 1);
   ::setenv("WINEDEBUG", "-all", 1);
   // Creates the prefix if needed, then keeps one wineserver for the whole corpus.
@@ -129,6 +254,11 @@ void PrepareWine() {
   std::string keep = "wineserver -p 20 >/dev/null 2>&1";
   if (std::system(init.c_str()) != 0 || std::system(keep.c_str()) != 0)
     std::fprintf(stderr, "warning: Wine did not start cleanly\n");
+  for (const char* name : {"TEMP", "TMP"}) {
+    std::string set = gOptions.WineRun + " reg add HKCU\\\\Environment /v " + name + " /d '" +
+                      kTempFolder + "' /f >/dev/null 2>&1";
+    if (std::system(set.c_str()) != 0) std::fprintf(stderr, "warning: cannot set %s\n", name);
+  }
 }
 
 }  // namespace
@@ -140,6 +270,8 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "--exe" && i + 1 < argc) {
       gOptions.Exe = argv[++i];
+    } else if (a == "--show" && i + 1 < argc) {
+      gOptions.ShowFile = argv[++i];
     } else if (a == "--wine-run" && i + 1 < argc) {
       gOptions.WineRun = argv[++i];
       gOptions.Wine = true;

@@ -1,0 +1,137 @@
+#include "tool/InstallReport.h"
+
+#include <string>
+
+#include "common/QO_StringList.h"
+#include "common/QO_Utils.h"
+#include "tool/InstallTypes.h"
+#include "tool/InstallUtils.h"
+#include "tool/Output.h"
+#include "tool/RegOp.h"
+
+namespace {
+
+void Dashes(size_t count) {
+  WriteLine(std::u16string(count, u'-'));
+}
+
+// "- - - -": `count` hyphens separated by single blanks.
+void SpacedDashes(size_t count) {
+  std::u16string line;
+  for (size_t i = 0; i < count; ++i)
+    line += i ? u" -" : u"-";
+  WriteLine(line);
+}
+
+std::u16string Flag(bool value) {
+  return value ? u"-1" : u"0";
+}
+
+void SplitItems(std::u16string_view text, bool spaceSeparates, TStringList& items) {
+  TSplitSettings settings;
+  settings.SpaceSeparates = spaceSeparates;
+  settings.TrimItems = true;
+  settings.SingleQuotesGroup = true;
+  SplitText(text, items, settings);
+}
+
+void ReportBasicInfo(int index) {
+  const TDelphiInfo& info = DelphiVersions[size_t(index)];
+  Dashes(31);
+  WriteLine(u"BasicInfo (Begin)");
+  Dashes(31);
+  WriteLine(u"VerName=" + info.VerName);
+  WriteLine(u"ProductName=Qorvium" + VersionDisplayName(info.VerName));
+  WriteLine(u"VerVersion=" + info.VerVersion);
+  WriteLine(u"IsInstalled=" + Flag(info.IsInstalled));
+  WriteLine(u"AllUsers=" + Flag(info.AllUsers));
+  WriteLine(u"CurUser=" + Flag(info.CurUser));
+  WriteLine(u"DelphiPlatforms=" + info.DelphiPlatforms);
+  WriteLine(u"CPPBPlatforms=" + info.CPPBPlatforms);
+  WriteLine(u"RootKey=" + info.RootKey);
+  WriteLine(u"RootDir=" + info.RootDir);
+  WriteLine(u"QORInstalledDir=" + info.QORInstalledDir);
+  WriteLine(u"QOREnvVarRegItem=" + EnvVarName(index));
+  WriteLine(u"QOREnvVarRegValue=" + ReadEnvVarValue(index));
+  Dashes(31);
+  WriteLine(u"BasicInfo (End)");
+  Dashes(31);
+}
+
+void ReportPackages(const TDelphiInfo& info) {
+  Dashes(15);
+  WriteLine(u"Known Packages:");
+  SpacedDashes(8);
+  ListRegistryValues(info.RootKey + u"\\Known Packages", TListStyle::Name);
+  Dashes(15);
+  Dashes(15);
+  WriteLine(u"Disabled Packages:");
+  SpacedDashes(8);
+  ListRegistryValues(info.RootKey + u"\\Disabled Packages", TListStyle::Name);
+  Dashes(15);
+}
+
+void ReportEnvironment(int index) {
+  Dashes(17);
+  WriteLine(u"Environment Vars:");
+  SpacedDashes(9);
+  bool userEnvironment = index == 0 || index == 2;
+  ListRegistryValues(userEnvironment
+                         ? u"HKCU\\Environment"
+                         : DelphiVersions[size_t(index)].RootKey + u"\\Environment Variables",
+                     TListStyle::Block);
+  Dashes(17);
+}
+
+void ReportPlatforms(int index) {
+  const TDelphiInfo& info = DelphiVersions[size_t(index)];
+  TStringList platforms;
+  SplitItems(info.DelphiPlatforms, true, platforms);
+  for (const auto& platform : platforms.Items()) {
+    Dashes(25);
+    WriteLine(u"Delphi Platform: " + platform);
+    SpacedDashes(13);
+    std::u16string key = LibraryKey(index, u' ', platform);
+    WriteLine(u"LibraryKey=" + key);
+    ListRegistryValues(key, TListStyle::Block);
+  }
+  SplitItems(info.CPPBPlatforms, true, platforms);
+  for (const auto& platform : platforms.Items()) {
+    Dashes(25);
+    WriteLine(u"CPPB Platform: " + platform);
+    Dashes(25);
+    std::u16string key = LibraryKey(index, u'c', platform);
+    WriteLine(u"LibraryKey=" + key);
+    ListRegistryValues(key, TListStyle::Block);
+  }
+}
+
+}  // namespace
+
+void ReportVersion(int index) {
+  ReportBasicInfo(index);
+  ReportPackages(DelphiVersions[size_t(index)]);
+  ReportEnvironment(index);
+  ReportPlatforms(index);
+}
+
+void ListRegistryValues(std::u16string_view keyPath, TListStyle style) {
+  TQO_StringList names;
+  if (!GetRegValueNames(keyPath, names)) return;
+  std::u16string data, typeName;
+  TStringList items;
+  for (const auto& name : names.Items()) {
+    ReadRegValue(keyPath, name, data, typeName);
+    if (style == TListStyle::Name) {
+      WriteLine(name + u"=" + data);
+      continue;
+    }
+    Dashes(15);
+    WriteLine(name + u":");
+    SpacedDashes(8);
+    SplitItems(StripQuotes(data, kQuoteDouble, true), false, items);
+    for (const auto& item : items.Items())
+      WriteLine(item);
+    Dashes(15);
+  }
+}
