@@ -52,11 +52,14 @@ class TRegKey {
 };
 
 /// Opens an existing key for reading; nullptr when it does not exist, the path is not a
-/// valid key path, or reading is refused.
+/// valid key path, or reading is refused. Fails with ERegistryException when the registry
+/// itself cannot be read (POSIX: a registry file whose header is not Wine's).
 std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path);
 
 /// Opens a key for writing, creating it and its missing parents; nullptr when refused or
-/// when the path is not a valid key path.
+/// when the path is not a valid key path. Fails with ERegistryException when the registry
+/// cannot be written at all (POSIX: a wineserver holds the prefix, the lock cannot be had,
+/// the prefix folder cannot be created).
 std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path);
 
 /// Deletes one key that has no subkeys (callers delete subkeys first). An empty path (the
