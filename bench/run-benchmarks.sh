@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Whole-process figures of Tessik, side by side with their peers where there is one.
-# Prints a table: median wall time (hyperfine), peak memory, and the ratio to the peer.
+# Whole-process figures of Tessik, side by side with their peers where there is one:
+# median wall time (hyperfine), peak memory, and the ratio to the peer.
 #
 #   bash bench/run-benchmarks.sh [--quick]
 set -euo pipefail
@@ -14,15 +14,12 @@ bin=$root/build/release
 tessik=$bin/tool/tessik
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export WINEPREFIX=$work/prefix  # An empty prefix: nothing of the user's is read.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all  # A prefix of its own: nothing of the user's.
 
 if ! locale -a 2>/dev/null | grep -qi '^en_US.utf8$'; then
   echo "generating the en_US.UTF-8 locale for the sort peer" >&2
   sed -i 's/^# *en_US.UTF-8 UTF-8/en_US.UTF-8 UTF-8/' /etc/locale.gen && locale-gen >/dev/null
 fi
-
-"$bin/bench/make_words" 1000000 30 1 >"$work/words.txt"
-"$bin/bench/make_words" 200000 30 2 >"$work/remove.txt"
 
 # median seconds of a command over N runs, from hyperfine's JSON
 median() {
@@ -33,24 +30,82 @@ median() {
 }
 peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 
-printf '%-44s %12s %10s %12s %8s\n' "figure" "median" "peak MB" "peer" "ratio"
+printf '%-46s %11s %9s %11s %7s\n' "figure" "median" "peak MB" "peer" "ratio"
 row() {  # name, seconds, peak KB, peer seconds
   local ratio="" peer=""
   if [ -n "$4" ]; then
     peer=$(awk -v s="$4" 'BEGIN { printf "%.4f s", s }')
     ratio=$(awk -v a="$2" -v b="$4" 'BEGIN { printf "%.2f", a / b }')
   fi
-  printf '%-44s %10.4f s %10.1f %12s %8s\n' "$1" "$2" "$(awk -v k="$3" 'BEGIN { print k / 1024 }')" "$peer" "$ratio"
+  printf '%-46s %9.4f s %9.1f %11s %7s\n' "$1" "$2" "$(awk -v k="$3" 'BEGIN { print k / 1024 }')" \
+    "$peer" "$ratio"
 }
 
+# MakeList over a million words against GNU sort -u (both cores) in the en_US locale.
+"$bin/bench/make_words" 1000000 30 1 >"$work/words.txt"
+"$bin/bench/make_words" 200000 30 2 >"$work/remove.txt"
 sort_peer=$(median "$runs" "env LC_ALL=en_US.UTF-8 sort -u $work/words.txt")
 for switches in "/sa /od" "/sd /od /ci" "/remove /file $work/remove.txt"; do
   cmd="$tessik MakeList x /append /file $work/words.txt $switches"
-  row "MakeList 1M words ${switches/$work\//}" "$(median "$runs" "$cmd")" "$(peak_kb $cmd)" "$sort_peer"
+  row "MakeList 1M words ${switches/$work\//}" "$(median "$runs" "$cmd")" "$(peak_kb $cmd)" \
+    "$sort_peer"
 done
 
-trivial=$(median 200 "$bin/bench/trivial")
-row "PackageInfo start-up (peer: trivial C++)" \
-  "$(median 200 "$tessik PackageInfo")" "$(peak_kb "$tessik" PackageInfo)" "$trivial"
-row "MakeList c;a;b /sa (three items)" "$(median 200 "$tessik MakeList c;a;b /sa")" \
+# Start-up against a trivial C++ program started the same way.
+trivial=$(median 300 "$bin/bench/trivial")
+row "PackageInfo (peer: trivial C++ program)" "$(median 300 "$tessik PackageInfo")" \
+  "$(peak_kb "$tessik" PackageInfo)" "$trivial"
+row "MakeList c;a;b /sa (three items)" "$(median 300 "$tessik MakeList c;a;b /sa")" \
   "$(peak_kb "$tessik" MakeList 'c;a;b' /sa)" ""
+
+# The IDE operations on a large prefix: 20 MB system.reg, 2 MB user.reg, all twenty IDEs
+# registered with full path settings, run from a library tree.
+"$bin/bench/make_prefix" "$WINEPREFIX" 20 2 >/dev/null
+mkdir -p "$work/qor/bin/tool" "$WINEPREFIX/drive_c" "$WINEPREFIX/dosdevices"
+ln -sf ../drive_c "$WINEPREFIX/dosdevices/c:"
+cp "$tessik" "$work/qor/bin/tool/tessik"
+ide=$work/qor/bin/tool/tessik
+codes=(c5 c6 d5 d6 d7 d2005 d2006 d2007 d2009 d2010 d2011 d2012 d2013 d2014 dxe5 dxe6 dxe7 dxe8 d10 d10_1)
+keys=("Borland\\C++Builder\\5.0" "Borland\\C++Builder\\6.0" "Borland\\Delphi\\5.0" "Borland\\Delphi\\6.0"
+      "Borland\\Delphi\\7.0" "Borland\\BDS\\3.0" "Borland\\BDS\\4.0" "Borland\\BDS\\5.0" "CodeGear\\BDS\\6.0"
+      "CodeGear\\BDS\\7.0" "Embarcadero\\BDS\\8.0" "Embarcadero\\BDS\\9.0" "Embarcadero\\BDS\\10.0"
+      "Embarcadero\\BDS\\11.0" "Embarcadero\\BDS\\12.0" "Embarcadero\\BDS\\14.0" "Embarcadero\\BDS\\15.0"
+      "Embarcadero\\BDS\\16.0" "Embarcadero\\BDS\\17.0" "Embarcadero\\BDS\\18.0")
+for i in "${!codes[@]}"; do
+  code=${codes[$i]} key="HKCU\\Software\\${keys[$i]}"
+  mkdir -p "$WINEPREFIX/drive_c/IDE/$code/bin" "$work/qor/lib/$code/Win32/Release"
+  touch "$WINEPREFIX/drive_c/IDE/$code/bin/dcc64.exe" "$work/qor/lib/$code/Win32/Release/qor5cdt_$code.bpl"
+  "$ide" RegAdd "$key" /v RootDir /d "C:\\IDE\\$code"
+  "$ide" RegAdd "$key\\Known Packages" /v "C:\\IDE\\$code\\bin\\dclstd.bpl" /d "Standard"
+  "$ide" RegAdd "$key\\Environment Variables" /v Path /d "C:\\Tools;C:\\More"
+  for sub in Library "Library\\Win32" "Library\\Win64" "C++\\Paths\\Win32" CppPaths; do
+    for value in "Search Path" "Browsing Path" "Debug DCU Path" "Package Search Path" IncludePath LibraryPath; do
+      "$ide" RegAdd "$key\\$sub" /v "$value" /d "\$(BDS)\\lib;C:\\Components\\lib"
+    done
+  done
+done
+printf '  (prefix: system.reg %s MB, user.reg %s MB)\n' \
+  "$(( $(stat -c %s "$WINEPREFIX/system.reg") >> 20 ))" "$(( $(stat -c %s "$WINEPREFIX/user.reg") >> 20 ))"
+row "RegQuery of one HKLM value (20 MB system.reg)" \
+  "$(median "$runs" "$ide RegQuery HKLM\\Software\\Embarcadero\\BDS\\22.0 RootDir")" \
+  "$(peak_kb "$ide" RegQuery 'HKLM\Software\Embarcadero\BDS\22.0' RootDir)" ""
+row "RegAdd of one HKCU value (2 MB user.reg)" \
+  "$(median "$runs" "$ide RegAdd HKCU\\Environment /v TessikBench /d C:\\x")" \
+  "$(peak_kb "$ide" RegAdd 'HKCU\Environment' /v TessikBench /d 'C:\x')" ""
+row "Report All" "$(median "$runs" "$ide Report All")" "$(peak_kb "$ide" Report All)" ""
+cp "$WINEPREFIX/user.reg" "$work/user.reg.before"
+install_runs=() uninstall_runs=()
+for _ in $(seq "$runs"); do
+  start=$(date +%s.%N); "$ide" Install All >/dev/null; mid=$(date +%s.%N)
+  "$ide" Uninstall All >/dev/null; end=$(date +%s.%N)
+  install_runs+=("$(awk -v a="$start" -v b="$mid" 'BEGIN { print b - a }')")
+  uninstall_runs+=("$(awk -v a="$mid" -v b="$end" 'BEGIN { print b - a }')")
+done
+med() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+row "Install All (20 IDEs, 2 MB user.reg)" "$(med "${install_runs[@]}")" "$(peak_kb "$ide" Install All)" ""
+row "Uninstall All" "$(med "${uninstall_runs[@]}")" "$(peak_kb "$ide" Uninstall All)" ""
+
+# The search word parser, in process.
+"$bin/bench/parse_bench" --benchmark_min_time=1 2>/dev/null | awk '/items_per_second/ {
+  for (i = 1; i <= NF; i++) if ($i ~ /items_per_second/) { v = $i; sub(/.*=/, "", v) }
+  printf "%-46s %s texts/s\n", "Search word parser (" $1 ")", v }'
