@@ -74,7 +74,8 @@ keys=("Borland\\C++Builder\\5.0" "Borland\\C++Builder\\6.0" "Borland\\Delphi\\5.
 for i in "${!codes[@]}"; do
   code=${codes[$i]} key="HKCU\\Software\\${keys[$i]}"
   mkdir -p "$WINEPREFIX/drive_c/IDE/$code/bin" "$work/qor/lib/$code/Win32/Release"
-  touch "$WINEPREFIX/drive_c/IDE/$code/bin/dcc64.exe" "$work/qor/lib/$code/Win32/Release/qor5cdt_$code.bpl"
+  touch "$WINEPREFIX/drive_c/IDE/$code/bin/dcc64.exe" "$work/qor/lib/$code/Win32/Release/qor5cdt_$code.bpl" \
+    "$WINEPREFIX/drive_c/IDE/$code/bin/default.bpr" "$WINEPREFIX/drive_c/IDE/$code/bin/defproj.dof"
   "$ide" RegAdd "$key" /v RootDir /d "C:\\IDE\\$code"
   "$ide" RegAdd "$key\\Known Packages" /v "C:\\IDE\\$code\\bin\\dclstd.bpl" /d "Standard"
   "$ide" RegAdd "$key\\Environment Variables" /v Path /d "C:\\Tools;C:\\More"

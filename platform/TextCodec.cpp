@@ -18,16 +18,6 @@ char16_t Cp1252(unsigned char b) {
   return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b);
 }
 
-void AppendCodePoint(char32_t cp, std::u16string& out) {
-  if (cp < 0x10000) {
-    out.push_back(char16_t(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(char16_t(0xD800 + (cp >> 10)));
-    out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
 // Length of the valid UTF-8 sequence at `p` (1-4), or 0 when it is not valid.
 size_t Utf8SequenceLength(const unsigned char* p, size_t avail, char32_t& cp) {
   unsigned char b = p[0];
@@ -92,24 +82,30 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
 }
 
 std::u16string FromUtf8(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
+  // Never more code units than bytes: write into a buffer of that size, then cut it.
+  std::u16string out(bytes.size(), u'\0');
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t n = bytes.size();
+  size_t n = bytes.size(), o = 0;
   for (size_t i = 0; i < n;) {
     if (p[i] < 0x80) {
-      out.push_back(p[i++]);
+      out[o++] = p[i++];
       continue;
     }
     char32_t cp;
     size_t len = Utf8SequenceLength(p + i, n - i, cp);
     if (len == 0) {
-      out.push_back(Cp1252(p[i++]));
+      out[o++] = Cp1252(p[i++]);
+    } else if (cp < 0x10000) {
+      out[o++] = char16_t(cp);
+      i += len;
     } else {
-      AppendCodePoint(cp, out);
+      cp -= 0x10000;
+      out[o++] = char16_t(0xD800 + (cp >> 10));
+      out[o++] = char16_t(0xDC00 + (cp & 0x3FF));
       i += len;
     }
   }
+  out.resize(o);
   return out;
 }
 

@@ -122,9 +122,10 @@ void ProcessList(std::u16string_view name, std::u16string_view type, std::u16str
   char16_t separator = SeparatorOf(options);
   std::u16string combined;
   if (!options.PrependText.empty() || !options.AppendText.empty()) {
-    if (!options.PrependText.empty()) combined = options.PrependText + separator;
+    combined.reserve(options.PrependText.size() + text.size() + options.AppendText.size() + 2);
+    if (!options.PrependText.empty()) (combined += options.PrependText) += separator;
     combined += text;
-    if (!options.AppendText.empty()) combined += separator + options.AppendText;
+    if (!options.AppendText.empty()) (combined += separator) += options.AppendText;
     text = combined;
   }
   TItems items = SplitAndClean(text, options);
