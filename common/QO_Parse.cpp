@@ -1,6 +1,5 @@
 #include "common/QO_Parse.h"
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
 
@@ -94,12 +93,8 @@ std::u16string NormalizeWord(View word) {
 // then walks the text as it stands, so "$100" spells THOUSAND, ONE, HUNDRED: search words
 // stored by earlier parses hold exactly these words.
 bool CountsAsNumber(View w) {
-  if (w == u"0") return true;
-  try {
-    return StrToInt(w) != 0;
-  } catch (const EConvertError&) {
-    return false;
-  }
+  int32_t value = 0;
+  return w == u"0" || (TryStrToInt(w, value) && value != 0);
 }
 
 // The number words of one character; empty for anything that is not a decimal digit.

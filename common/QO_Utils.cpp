@@ -311,10 +311,7 @@ size_t PosOutsideQuotes(char16_t ch, std::u16string_view text, size_t start,
   return 0;
 }
 
-int32_t StrToInt(std::u16string_view text) {
-  auto fail = [&]() -> int32_t {
-    throw EConvertError(u"'" + std::u16string(text) + u"' is not a valid integer value");
-  };
+bool TryStrToInt(std::u16string_view text, int32_t& result) {
   size_t i = 0;
   while (i < text.size() && text[i] == u' ')
     ++i;
@@ -326,19 +323,27 @@ int32_t StrToInt(std::u16string_view text) {
   } else if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] | 0x20) == u'x') {
     hex = true, i += 2;
   }
-  if (i >= text.size()) return fail();
+  if (i >= text.size()) return false;
   uint64_t value = 0;
   const uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 2147483648ull : 2147483647ull);
   for (; i < text.size(); ++i) {
     int d = hex ? HexDigit(text[i]) : (text[i] >= u'0' && text[i] <= u'9' ? text[i] - u'0' : -1);
-    if (d < 0) return fail();
+    if (d < 0) return false;
     value = value * (hex ? 16 : 10) + uint64_t(d);
-    if (value > limit) return fail();
+    if (value > limit) return false;
   }
   // Hexadecimal takes all 32 bits, as the classic runtime does: $FFFFFFFF is -1.
   auto bits = static_cast<uint32_t>(value);
   if (negative) bits = 0u - bits;
-  return static_cast<int32_t>(bits);
+  result = static_cast<int32_t>(bits);
+  return true;
+}
+
+int32_t StrToInt(std::u16string_view text) {
+  int32_t value = 0;
+  if (!TryStrToInt(text, value))
+    throw EConvertError(u"'" + std::u16string(text) + u"' is not a valid integer value");
+  return value;
 }
 
 std::u16string IntToStr(int64_t value) {

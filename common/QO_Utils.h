@@ -94,6 +94,9 @@ size_t PosOutsideQuotes(char16_t ch, std::u16string_view text, size_t start,
 /// digits or "$"/"0x" and hexadecimal digits. Fails with EConvertError.
 int32_t StrToInt(std::u16string_view text);
 
+/// The same conversion without an error: false when the text is not such a number.
+bool TryStrToInt(std::u16string_view text, int32_t& value);
+
 /// The text of `value` in decimal.
 std::u16string IntToStr(int64_t value);
 
