@@ -83,27 +83,30 @@ void ReportEnvironment(int index) {
   Dashes(17);
 }
 
+// One section per platform of a personality: the Delphi sections use the spaced dash line
+// under their title, the C++Builder ones a plain one.
+void ReportPersonality(int index, std::u16string_view platforms, std::u16string_view title,
+                       char16_t personality) {
+  TStringList list;
+  SplitItems(platforms, true, list);
+  for (const auto& platform : list.Items()) {
+    Dashes(25);
+    WriteLine(std::u16string(title) + platform);
+    if (personality == u' ') {
+      SpacedDashes(13);
+    } else {
+      Dashes(25);
+    }
+    std::u16string key = LibraryKey(index, personality, platform);
+    WriteLine(u"LibraryKey=" + key);
+    ListRegistryValues(key, TListStyle::Block);
+  }
+}
+
 void ReportPlatforms(int index) {
   const TDelphiInfo& info = DelphiVersions[size_t(index)];
-  TStringList platforms;
-  SplitItems(info.DelphiPlatforms, true, platforms);
-  for (const auto& platform : platforms.Items()) {
-    Dashes(25);
-    WriteLine(u"Delphi Platform: " + platform);
-    SpacedDashes(13);
-    std::u16string key = LibraryKey(index, u' ', platform);
-    WriteLine(u"LibraryKey=" + key);
-    ListRegistryValues(key, TListStyle::Block);
-  }
-  SplitItems(info.CPPBPlatforms, true, platforms);
-  for (const auto& platform : platforms.Items()) {
-    Dashes(25);
-    WriteLine(u"CPPB Platform: " + platform);
-    Dashes(25);
-    std::u16string key = LibraryKey(index, u'c', platform);
-    WriteLine(u"LibraryKey=" + key);
-    ListRegistryValues(key, TListStyle::Block);
-  }
+  ReportPersonality(index, info.DelphiPlatforms, u"Delphi Platform: ", u' ');
+  ReportPersonality(index, info.CPPBPlatforms, u"CPPB Platform: ", u'c');
 }
 
 }  // namespace
