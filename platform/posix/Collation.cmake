@@ -25,7 +25,7 @@ target_sources(tessik_platform PRIVATE
   ${TESSIK_COLLATION_DIR}/CollationLocale.cpp
   ${TESSIK_COLLATION_DIR}/Collator.cpp
   ${TESSIK_COLLATION_DIR}/IcuApi.cpp
-  ${TESSIK_COLLATION_DIR}/SpecialWeights.cpp
+  ${TESSIK_COLLATION_DIR}/WeighLast.cpp
   ${TESSIK_COLLATOR_IMAGE})
 target_include_directories(tessik_platform PRIVATE ${ICU_INCLUDE_DIRS})
 target_link_libraries(tessik_platform PUBLIC ${CMAKE_DL_LIBS})

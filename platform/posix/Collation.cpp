@@ -2,7 +2,7 @@
 //
 // A text is compared in two steps, as Windows does. First ICU compares it at three
 // levels (letters, accents, case) without its special characters (hyphens, apostrophes,
-// controls; SpecialWeights.h), after folding it to lower case when case does not count.
+// controls; WeighLast.h), after folding it to lower case when case does not count.
 // Only when that finds no difference do the special characters decide.
 #include "platform/Collation.h"
 
@@ -12,7 +12,7 @@
 #include "common/QO_Errors.h"
 #include "platform/posix/collation/Collator.h"
 #include "platform/posix/collation/IcuApi.h"
-#include "platform/posix/collation/SpecialWeights.h"
+#include "platform/posix/collation/WeighLast.h"
 
 namespace Platform {
 namespace {

@@ -7,7 +7,7 @@ namespace Platform {
 
 // ICU rule syntax: a backslash quotes the next character; rules have no code point escapes.
 // Hyphen, apostrophe and the control characters are not here: they are taken out of the
-// text before ICU sees it and weighed after everything else (see SpecialWeights.h).
+// text before ICU sees it and weighed after everything else (see WeighLast.h).
 inline constexpr char16_t kTailoringRules[] =
     // Spaces, punctuation and symbols of ASCII and Latin-1 in the Windows order, ahead of
     // every other symbol (ICU sorts them in other groups and orders).

@@ -1,4 +1,4 @@
-#include "platform/posix/collation/SpecialWeights.h"
+#include "platform/posix/collation/WeighLast.h"
 
 #include <algorithm>
 #include <array>
