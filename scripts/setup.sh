@@ -2,7 +2,7 @@
 # Installs what building and testing Tessik needs, from Debian's packages.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang clang-format
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   libgtest-dev googletest libbenchmark-dev libicu-dev
   g++-mingw-w64-x86-64-posix wine wine64
   locales hyperfine time

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native debug, sanitizers, and the Windows build under Wine
-# (its unit tests, and the command-line corpus against Tessik.exe).
+# (its unit tests, and the command-line corpus against Tessik.exe), then a short run of
+# every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,4 +22,6 @@ echo "== Sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j "$jobs" || status=1
 echo "== Windows tests under Wine"
 ctest --preset win || status=1
+echo "== Fuzz targets, 20 s each"
+bash fuzz/run-fuzzers.sh 20 || status=1
 exit $status
