@@ -66,6 +66,12 @@ std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path);
 /// root itself) is never deleted: AccessDenied.
 TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path);
 
+/// Deletes the key and everything below it, the last subkey first; stops at the first key
+/// the system refuses to delete (AccessDenied). Subkeys are reached from their parent, not
+/// by their whole path, so that deep trees cost no more than flat ones; a link below the
+/// key is deleted itself, not followed. An empty path (the root) is never deleted.
+TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path);
+
 /// Makes the run's changes durable: POSIX writes the changed registry files back
 /// atomically (once per run, also after a failure); Windows has nothing to do. Fails with
 /// ERegistryException when a file cannot be written; the old file then stays intact.

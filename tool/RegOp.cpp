@@ -140,18 +140,6 @@ void SplitValueLine(std::u16string_view line, std::u16string& name, std::u16stri
   data = StripQuotes(line.substr(eq), kQuoteDouble, true);
 }
 
-TRegResult DeleteTree(TRegRoot root, const std::u16string& path) {
-  if (auto key = Platform::OpenRegKey(root, path)) {
-    std::vector<std::u16string> subkeys = key->SubKeyNames();
-    key.reset();
-    for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) {
-      TRegResult r = DeleteTree(root, path + u"\\" + *it);
-      if (r == TRegResult::AccessDenied) return r;
-    }
-  }
-  return Platform::DeleteRegKeyOnly(root, path);
-}
-
 }  // namespace
 
 TRegRoot ParseRootKey(std::u16string& keyPath) {
@@ -313,7 +301,7 @@ TRegResult DeleteRegKeyTree(std::u16string_view keyPath) {
   // A root has no name to delete it by; deleting "everything below it" is never meant.
   if (TrimView(path).empty() || path.find_first_not_of(u'\\') == std::u16string::npos)
     return TRegResult::AccessDenied;
-  return DeleteTree(root, path);
+  return Platform::DeleteRegTree(root, path);
 }
 
 bool DeleteRegKey(std::u16string_view keyPath) {

@@ -22,6 +22,9 @@ using WineReg::Fold;
 using WineReg::TArch;
 
 constexpr size_t kMaxKeyNameLength = 255;
+// Windows keeps registry trees to 512 levels; deeper paths are refused, so that no key
+// path grows long enough to make every lookup along it slow.
+constexpr size_t kMaxKeyDepth = 512;
 constexpr size_t kMaxValueNameLength = 16383;
 constexpr std::u16string_view kWow64Node = u"Wow6432Node";
 constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";
@@ -39,6 +42,7 @@ std::optional<TPath> SplitKeyPath(std::u16string_view path) {
     size_t end = std::min(path.find(u'\\', start), path.size());
     if (end - start > kMaxKeyNameLength) return std::nullopt;
     if (end > start) parts.emplace_back(path.substr(start, end - start));
+    if (parts.size() > kMaxKeyDepth) return std::nullopt;
     start = end + 1;
   }
   return parts;
@@ -365,6 +369,34 @@ TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
   Posix::Backend().Record(*location->File,
                           [path = location->Path](Posix::THive& h) { h.DeleteKey(path); });
   return TRegResult::Ok;
+}
+
+TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
+  auto parts = Posix::SplitKeyPath(path);
+  if (!parts) return TRegResult::NotFound;
+  if (parts->empty()) return TRegResult::AccessDenied;
+  if (!Posix::Resolve(root, path, Posix::TAccess::Read)) return TRegResult::NotFound;
+  auto location = Posix::Resolve(root, path, Posix::TAccess::Write);
+  if (!location) return TRegResult::NotFound;
+  if (location->Path.empty()) return TRegResult::AccessDenied;
+  Posix::TRegFile& file = *location->File;
+  Posix::THive& hive = Posix::Backend().Use(file, true);
+  // Depth first without recursion: each level keeps the subkeys it has still to delete.
+  Posix::TPath key = std::move(location->Path);
+  std::vector<std::vector<std::u16string>> pending{hive.SubKeyNames(key)};
+  for (;;) {
+    std::vector<std::u16string>& top = pending.back();
+    if (!top.empty()) {
+      key.push_back(std::move(top.back()));
+      top.pop_back();
+      pending.push_back(hive.SubKeyNames(key));
+      continue;
+    }
+    pending.pop_back();
+    Posix::Backend().Record(file, [key](Posix::THive& h) { h.DeleteKey(key); });
+    if (pending.empty()) return TRegResult::Ok;
+    key.pop_back();
+  }
 }
 
 void CommitRegistry() {

@@ -73,6 +73,29 @@ std::optional<std::u16string> THive::ChildName(const TPath& parent, std::u16stri
   return index_.Name(records[0]);
 }
 
+template <class TVisit>
+void THive::ForEachNewChild(const TPath& path, TVisit&& visit) const {
+  // The map keeps each key's subtree together, right after the key: the scan visits the
+  // children and jumps over their subtrees, so deep chains of keys cost no more than flat ones.
+  std::u16string prefix = ChildPrefix(path);
+  auto it = states_.lower_bound(prefix);
+  while (it != states_.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
+    if (it->first.size() == prefix.size()) {  // the root itself, whose prefix is empty
+      ++it;
+      continue;
+    }
+    size_t slash = it->first.find(u'\\', prefix.size());
+    if (slash != std::u16string::npos) {
+      // Inside a child's subtree: go on after it ("]" follows the backslash).
+      it = states_.lower_bound(it->first.substr(0, slash) + u']');
+      continue;
+    }
+    const TState& s = it->second;
+    if (s.Exists && !s.InFile && visit(s)) return;
+    ++it;
+  }
+}
+
 std::vector<std::u16string> THive::SubKeyNames(const TPath& path) {
   std::vector<std::u16string> names;
   if (!text_.empty()) {
@@ -85,13 +108,11 @@ std::vector<std::u16string> THive::SubKeyNames(const TPath& path) {
         names.push_back(it->second.Path.back());  // created again, maybe in another case
     }
   }
-  // Keys the run created below it (the map keeps each key's children together).
-  std::u16string prefix = ChildPrefix(path);
-  for (auto it = states_.lower_bound(prefix);
-       it != states_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
-    const TState& s = it->second;
-    if (s.Path.size() == path.size() + 1 && s.Exists && !s.InFile) names.push_back(s.Path.back());
-  }
+  // Keys the run created below it.
+  ForEachNewChild(path, [&](const TState& s) {
+    names.push_back(s.Path.back());
+    return false;
+  });
   std::stable_sort(  // equal names: the first written wins
       names.begin(), names.end(),
       [](const auto& a, const auto& b) { return CompareNames(a, b) < 0; });
@@ -102,7 +123,15 @@ std::vector<std::u16string> THive::SubKeyNames(const TPath& path) {
 }
 
 bool THive::HasSubKeys(const TPath& path) {
-  return !SubKeyNames(path).empty();
+  if (!text_.empty()) {
+    for (int32_t key : index_.Children(path)) {
+      auto it = states_.find(FoldedPath(Child(path, index_.Name(key))));
+      if (it == states_.end() || it->second.Exists) return true;
+    }
+  }
+  bool found = false;
+  ForEachNewChild(path, [&](const TState&) { return found = true; });
+  return found;
 }
 
 const WineReg::TKeyContent* THive::Content(const TPath& path) {

@@ -69,6 +69,10 @@ class THive {
   };
   TState* State(const TPath& path);
   bool HasSubKeys(const TPath& path);
+  /// Calls visit(state) for the existing children of `path` that the run created, until it
+  /// returns true.
+  template <class TVisit>
+  void ForEachNewChild(const TPath& path, TVisit&& visit) const;
   bool ShouldWrite(TState& state);
   void AppendNewKeys(TComposed& out, uint64_t filetime);
 

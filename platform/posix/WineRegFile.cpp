@@ -308,7 +308,7 @@ std::vector<int32_t> TFileIndex::Find(const TPath& path) const {
   if (!readable_) return found;
   const std::u16string wanted = NormalizedPath(path);
   for (int32_t k : Candidates(HashPath(path)))
-    if (NormalizedPath(Path(k)) == wanted) found.push_back(k);
+    if (FoldedPathOf(k) == wanted) found.push_back(k);
   return found;
 }
 
@@ -328,7 +328,7 @@ std::vector<int32_t> TFileIndex::Children(const TPath& parent) const {
   for (; it != byParent_.end() && it->first == hash; ++it) {
     const TFileKey& k = keys_[size_t(it->second)];
     if (k.NameBegin == k.NameEnd) continue;  // the root's own record
-    std::u16string path = NormalizedPath(Path(it->second));
+    std::u16string path = FoldedPathOf(it->second);
     if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
         path.find(u'\\', prefix.size()) == std::u16string::npos)
       out.push_back(it->second);
@@ -342,6 +342,23 @@ std::u16string TFileIndex::Name(int32_t key) const {
   DecodeEscaped(text_.substr(k.NameBegin, k.NameEnd - k.NameBegin), ']',
                 [&](char16_t c, size_t, size_t) { name.push_back(c); });
   return name;
+}
+
+std::u16string TFileIndex::FoldedPathOf(int32_t key) const {
+  const TFileKey& k = keys_[size_t(key)];
+  std::u16string path;
+  path.reserve(k.NameEnd - k.PathBegin);
+  bool separate = false;  // empty components (leading or doubled backslashes) do not count
+  DecodeEscaped(text_.substr(k.PathBegin, k.NameEnd - k.PathBegin), ']',
+                [&](char16_t c, size_t, size_t) {
+                  if (c == u'\\') {
+                    separate = !path.empty();
+                    return;
+                  }
+                  if (separate) path.push_back(u'\\'), separate = false;
+                  path.push_back(FoldChar(c));
+                });
+  return path;
 }
 
 TPath TFileIndex::Path(int32_t key) const {

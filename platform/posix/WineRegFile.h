@@ -63,6 +63,8 @@ class TFileIndex {
   /// A record's own name and its path, in the case the file writes them.
   std::u16string Name(int32_t key) const;
   TPath Path(int32_t key) const;
+  /// FoldedPath(Path(key)), without building the path.
+  std::u16string FoldedPathOf(int32_t key) const;
 
  private:
   struct TComponent {

@@ -35,9 +35,14 @@ std::u16string Narrow(const wchar_t* text, size_t length) {
 class TWinKey final : public TRegKey {
  public:
   explicit TWinKey(HKEY key) : key_(key) {}
-  ~TWinKey() override { RegCloseKey(key_); }
+  ~TWinKey() override {
+    if (key_) RegCloseKey(key_);
+  }
   TWinKey(const TWinKey&) = delete;
   TWinKey& operator=(const TWinKey&) = delete;
+
+  /// Leaves the key open for its owner.
+  void Release() { key_ = nullptr; }
 
   std::vector<std::u16string> ValueNames() const override { return Enumerate(true); }
   std::vector<std::u16string> SubKeyNames() const override { return Enumerate(false); }
@@ -129,11 +134,10 @@ std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path) {
   return std::make_unique<TWinKey>(key);
 }
 
-TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
-  std::wstring wpath = Wide(path);
-  if (wpath.empty()) return TRegResult::AccessDenied;  // never the root itself
-  if (!ValidPath(wpath)) return TRegResult::NotFound;
-  switch (RegDeleteKeyExW(RootKey(root), wpath.c_str(), kView, 0)) {
+namespace {
+
+TRegResult DeleteResult(LONG error) {
+  switch (error) {
     case ERROR_SUCCESS:
       return TRegResult::Ok;
     case ERROR_FILE_NOT_FOUND:
@@ -143,6 +147,60 @@ TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
       return TRegResult::NotFound;
     default:
       return TRegResult::AccessDenied;
+  }
+}
+
+}  // namespace
+
+TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
+  std::wstring wpath = Wide(path);
+  if (wpath.empty()) return TRegResult::AccessDenied;  // never the root itself
+  if (!ValidPath(wpath)) return TRegResult::NotFound;
+  return DeleteResult(RegDeleteKeyExW(RootKey(root), wpath.c_str(), kView, 0));
+}
+
+TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
+  std::wstring wpath = Wide(path);
+  if (wpath.empty()) return TRegResult::AccessDenied;
+  if (!ValidPath(wpath)) return TRegResult::NotFound;
+  // Depth first without recursion; each level holds its key open, so that a subkey is
+  // opened and deleted by its name below its parent.
+  struct TLevel {
+    HKEY Parent;
+    std::wstring Name;
+    HKEY Key = nullptr;  // null when it could not be opened: then it has no subkeys to visit
+    std::vector<std::u16string> Pending;
+  };
+  std::vector<TLevel> levels;
+  auto enter = [&](HKEY parent, std::wstring name) {
+    TLevel level{parent, std::move(name), nullptr, {}};
+    HKEY key;
+    if (RegOpenKeyExW(parent, level.Name.c_str(), 0, KEY_READ | kView, &key) == ERROR_SUCCESS) {
+      level.Key = key;
+      TWinKey reader(key);
+      level.Pending = reader.SubKeyNames();
+      reader.Release();
+    }
+    levels.push_back(std::move(level));
+  };
+  enter(RootKey(root), std::move(wpath));
+  for (;;) {
+    TLevel& top = levels.back();
+    if (!top.Pending.empty() && top.Key) {
+      std::wstring name = Wide(top.Pending.back());
+      top.Pending.pop_back();
+      enter(top.Key, std::move(name));
+      continue;
+    }
+    if (top.Key) RegCloseKey(top.Key);
+    TRegResult result = DeleteResult(RegDeleteKeyExW(top.Parent, top.Name.c_str(), kView, 0));
+    levels.pop_back();
+    // A subkey that is gone already is no reason to stop; one that stays is.
+    if (levels.empty() || result == TRegResult::AccessDenied) {
+      for (TLevel& level : levels)
+        if (level.Key) RegCloseKey(level.Key);
+      return result;
+    }
   }
 }
 

@@ -153,6 +153,41 @@ TEST_F(RegistryBackend, DeletesKeysAndValues) {
   EXPECT_EQ(Open(u"Del"), nullptr);
 }
 
+TEST_F(RegistryBackend, DeletesWholeTreesDeepOnesIncluded) {
+  std::u16string chain = u"Tree\\B";  // 505 levels with the test's own three
+  for (int i = 0; i < 500; ++i)
+    chain += u"\\d";
+  ASSERT_NE(Create(chain), nullptr);
+  ASSERT_TRUE(Create(chain)->SetValue(u"deepest", Sz(u"x")));
+  ASSERT_TRUE(Create(u"Tree\\A\\x")->SetValue(u"v", Sz(u"1")));
+  ASSERT_TRUE(Create(u"Tree")->SetValue(u"w", Sz(u"2")));
+  ASSERT_NE(Create(u"Kept"), nullptr);
+  CommitRegistry();
+  EXPECT_EQ(DeleteRegTree(TRegRoot::CurrentUser, reg_.Path(u"Tree\\Missing")),
+            TRegResult::NotFound);
+  EXPECT_EQ(DeleteRegTree(TRegRoot::CurrentUser, u""), TRegResult::AccessDenied);
+  EXPECT_EQ(DeleteRegTree(TRegRoot::CurrentUser, reg_.Path(u"TREE\\b\\d")), TRegResult::Ok);
+  EXPECT_NE(Open(u"Tree\\B"), nullptr);
+  EXPECT_EQ(DeleteRegTree(TRegRoot::CurrentUser, reg_.Path(u"TREE")), TRegResult::Ok);
+  CommitRegistry();
+  EXPECT_EQ(Open(u"Tree"), nullptr);
+  EXPECT_EQ(OpenRegKey(TRegRoot::CurrentUser, reg_.Base())->SubKeyNames(),
+            (std::vector<std::u16string>{u"Kept"}));
+}
+
+#ifndef _WIN32
+// Windows keeps trees to 512 levels; Wine does not check, the emulated registry does.
+TEST_F(RegistryBackend, KeysDeeperThanWindowsAllowsAreRefused) {
+  std::u16string path = reg_.Base();  // three levels
+  for (int i = 3; i < 512; ++i)
+    path += u"\\d";
+  EXPECT_NE(CreateRegKey(TRegRoot::CurrentUser, path), nullptr);
+  EXPECT_EQ(CreateRegKey(TRegRoot::CurrentUser, path + u"\\d"), nullptr);
+  EXPECT_EQ(OpenRegKey(TRegRoot::CurrentUser, path + u"\\d"), nullptr);
+  EXPECT_NE(OpenRegKey(TRegRoot::CurrentUser, path + u"\\"), nullptr);  // not a level
+}
+#endif
+
 TEST_F(RegistryBackend, AKeyCreatedAgainAfterADeleteIsEmpty) {
   ASSERT_TRUE(Create(u"Again")->SetValue(u"old", Sz(u"x")));
   CommitRegistry();

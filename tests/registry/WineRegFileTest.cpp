@@ -208,5 +208,23 @@ TEST(WineRegHive, WindowsLineBreaksAreRead) {
   EXPECT_EQ(content->Values[1].Data.Bytes, std::string("x\0\0\0", 4));
 }
 
+TEST(WineRegHive, ListsTheChildrenCreatedInTheRunAtEveryDepth) {
+  THive hive(kSample);
+  TPath deep = P({u"Software", u"Chain"});
+  for (int i = 0; i < 300; ++i)
+    deep.push_back(u"d");
+  hive.CreateKey(deep);
+  hive.CreateKey(P({u"Top"}));
+  hive.CreateKey(P({u"Software", u"Chain!"}));  // sorts before the chain's own subtree
+  EXPECT_EQ(hive.SubKeyNames(P({})), (std::vector<std::u16string>{u"Software", u"Top"}));
+  EXPECT_EQ(hive.SubKeyNames(P({u"Software"})),
+            (std::vector<std::u16string>{u"Chain", u"Chain!", u"Other", u"Vendor"}));
+  TPath middle(deep.begin(), deep.begin() + 100);
+  EXPECT_EQ(hive.SubKeyNames(middle), (std::vector<std::u16string>{u"d"}));
+  EXPECT_TRUE(hive.SubKeyNames(deep).empty());
+  EXPECT_EQ(hive.DeleteKey(middle), TRegResult::AccessDenied);
+  EXPECT_EQ(hive.DeleteKey(deep), TRegResult::Ok);
+}
+
 }  // namespace
 }  // namespace Platform::Posix
