@@ -182,6 +182,7 @@ std::u16string TQO_ParseWordList::CollectSymbols(View text) const {
 void TQO_ParseWordList::Parse(View text, TStringList* target) {
   if (!target) return;
   seenWords_.Clear();
+  depth_ = 0;
   target->BeginUpdate();
   target_ = target;
   // Target and the seen words are reset also when the target list fails, so that the
@@ -256,9 +257,21 @@ void TQO_ParseWordList::AddWord(View word) {
   std::u16string w = NormalizeWord(word);
   if (w.empty()) return;
   if (w.size() == 1 && kIgnoredSingles.find(w[0]) != View::npos) return;
+  // The words derived from one word of the text multiply with each symbol it holds: past
+  // kMaxDerivedWords new ones, a word derives no more, so that no text makes a parse hang.
+  const bool derived = depth_ > 0;
+  if (derived && derivedLeft_ == 0) return;
   if (!seenWords_.Add(w)) return;
+  derivedLeft_ = derived ? derivedLeft_ - 1 : kMaxDerivedWords;
   const std::u16string symbols = CollectSymbols(w);
-  if (!symbols.empty()) AddSymbolForms(w, symbols);
+  if (!symbols.empty()) {
+    struct TDeeper {
+      int& Depth;
+      explicit TDeeper(int& depth) : Depth(++depth) {}
+      ~TDeeper() { --Depth; }
+    } deeper(depth_);
+    AddSymbolForms(w, symbols);
+  }
   // After the derived words, so that they precede the word they come from.
   Output(w, !symbols.empty());
   AddNumberForms(w);

@@ -93,6 +93,9 @@ class TQO_ParseWordList {
   std::array<std::u16string, 10> ordinalWords_;
   int32_t wordLengthLimit_ = 0;
   TSeenWords seenWords_;
+  static constexpr int kMaxDerivedWords = 4096;
+  int depth_ = 0;        // how deep AddWord is in deriving words from one word of the text
+  int derivedLeft_ = 0;  // how many new words it may still derive from that word
 };
 
 /// The program's shared parser, built on the first call (building sorts its symbol list

@@ -141,6 +141,25 @@ TEST(TQO_ParseWordList, WithoutTargetNothingHappens) {
   EXPECT_EQ(target.Count(), 0);
 }
 
+// Each symbol of a word multiplies the words derived from it: this text, found by the
+// fuzzer, derived millions of words before the cap (a parse of minutes).
+TEST(TQO_ParseWordList, AWordOfManySymbolsDerivesABoundedNumberOfWords) {
+  TQO_ParseWordList parser;
+  parser.SetWordLengthLimit(20);
+  TStringList target;
+  parser.Parse(
+      u"\u00F8& J%#  & "
+      u"J%#\uFFFF\u00FF%#\uFFFF\uFFFF\uFFFF\u00FF&\uFF20\uFFFF\uFFFF#\uFFFF\u00FF%#"
+      u"\uFFFF\uFFFF\uFFFF\uFFFF\u00FF%#\uFFFF\uFFFF\uFFFF\u00FF&\uFF20\uFFFF\uFFFF#\uFFFF\u00FF%#"
+      u"\uFFFF\uFFFF\uFFFF\u02FF\u018B~ LAST",
+      &target);
+  EXPECT_LT(target.Count(), 4 * 4096);
+  EXPECT_NE(target.Text().find(u"\r\nLAST\r\n"), std::u16string::npos);  // still parsed
+  TStringList small;
+  parser.Parse(u"AT&T", &small);  // ordinary words derive all their forms
+  EXPECT_EQ(small.Text(), u"ATT\r\nAT\r\nT\r\nT.\r\nATANDT\r\nAT.T\r\nAND\r\n&.\r\nAT&T\r\n");
+}
+
 TEST(TQO_ParseWordList, SymbolWordsAreSortedSubstitutions) {
   TQO_ParseWordList parser;
   const TQO_StringList& symbols = parser.SymbolWords();
