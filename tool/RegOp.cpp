@@ -56,6 +56,13 @@ std::unique_ptr<TRegKey> OpenForWriting(std::u16string_view keyPath) {
   return Platform::CreateRegKey(root, path);
 }
 
+// The longest value name the registry takes; a name ends at its first NUL.
+constexpr size_t kMaxValueNameLength = 16383;
+
+std::u16string_view CutAtNul(std::u16string_view name) {
+  return name.substr(0, name.find(u'\0'));
+}
+
 std::u16string Quoted(std::u16string_view name) {
   return u"'" + std::u16string(name) + u"'";
 }
@@ -222,10 +229,11 @@ bool ReadRegValues(std::u16string_view keyPath, TStringList& lines) {
 
 bool WriteRegValue(std::u16string_view keyPath, std::u16string_view name, std::u16string_view data,
                    std::u16string_view typeName) {
-  auto key = OpenForWriting(keyPath);
-  if (!key) return false;
+  // Everything that can fail is settled before the key is created, so that a refused write
+  // leaves no new key behind.
   std::u16string type(typeName);
-  if (type.empty()) GetRegValueTypeName(*key, name, type);
+  if (type.empty())
+    if (auto existing = OpenForReading(keyPath)) GetRegValueTypeName(*existing, name, type);
   if (type.compare(0, 4, u"REG_") == 0) type.erase(0, 4);
   TRegData value;
   value.Type = TypeForName(type);
@@ -240,6 +248,10 @@ bool WriteRegValue(std::u16string_view keyPath, std::u16string_view name, std::u
     default:
       throw Exception(u"Unsupported registry entry data type");
   }
+  if (CutAtNul(name).size() > kMaxValueNameLength)
+    throw ERegistryException(u"Failed to set data for " + Quoted(name));
+  auto key = OpenForWriting(keyPath);
+  if (!key) return false;
   if (!key->SetValue(name, value))
     throw ERegistryException(u"Failed to set data for " + Quoted(name));
   return true;

@@ -65,6 +65,54 @@ std::vector<std::string> ParseArgs(const std::string& text, const std::string& w
   throw std::runtime_error(where + ": unterminated args array");
 }
 
+// Expands what a case cannot write out: "{REPEAT N:TEXT}" is TEXT N times (TEXT up to the
+// next "}"), "{BYTE hh}" one byte of that hexadecimal value.
+std::string Expand(const std::string& text, const std::string& where) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    bool repeat = text.compare(i, 8, "{REPEAT ") == 0, byte = text.compare(i, 6, "{BYTE ") == 0;
+    size_t end = text.find('}', i);
+    if ((!repeat && !byte) || end == std::string::npos) {
+      out += text[i++];
+      continue;
+    }
+    std::string inside = text.substr(i + 1, end - i - 1);
+    if (byte) {
+      out += char(std::stoi(inside.substr(5), nullptr, 16));
+    } else {
+      size_t colon = inside.find(':');
+      if (colon == std::string::npos) throw std::runtime_error(where + ": {REPEAT N:TEXT}");
+      size_t count = std::stoul(inside.substr(7, colon - 7));
+      for (size_t k = 0; k < count; ++k)
+        out += inside.substr(colon + 1);
+    }
+    i = end + 1;
+  }
+  return out;
+}
+
+// A block line: "{LINES N:TEXT}" alone on it stands for N lines of TEXT.
+std::string BlockLine(const std::string& line, const std::string& eol, const std::string& where) {
+  if (line.rfind("{LINES ", 0) == 0 && line.back() == '}') {
+    size_t colon = line.find(':');
+    if (colon == std::string::npos) throw std::runtime_error(where + ": {LINES N:TEXT}");
+    size_t count = std::stoul(line.substr(7, colon - 7));
+    std::string one = Expand(line.substr(colon + 1, line.size() - colon - 2), where) + eol;
+    std::string out;
+    out.reserve(one.size() * count);
+    for (size_t k = 0; k < count; ++k)
+      out += one;
+    return out;
+  }
+  return Expand(line, where) + eol;
+}
+
+std::vector<std::string> ExpandArgs(std::vector<std::string> args, const std::string& where) {
+  for (auto& a : args)
+    a = Expand(a, where);
+  return args;
+}
+
 std::string CaseName(const std::string& text) {
   std::string name;
   for (char c : text)
@@ -94,7 +142,7 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
     const std::string& line = lines[n];
     std::string where = path + ":" + std::to_string(n + 1);
     if (block && !line.empty() && line[0] == '|') {
-      *block += line.substr(1) + eol;
+      *block += BlockLine(line.substr(1), eol, where);
       continue;
     }
     block = nullptr;
@@ -116,11 +164,11 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
     words >> word;
     std::string rest = line.size() > word.size() ? line.substr(word.size() + 1) : "";
     if (word == "args") {
-      current->Args = ParseArgs(rest, where);
+      current->Args = ExpandArgs(ParseArgs(rest, where), where);
     } else if (word == "before") {
-      current->Before.push_back(ParseArgs(rest, where));
+      current->Before.push_back(ExpandArgs(ParseArgs(rest, where), where));
     } else if (word == "after") {
-      current->After.push_back(ParseArgs(rest, where));
+      current->After.push_back(ExpandArgs(ParseArgs(rest, where), where));
     } else if (word == "raw") {
       current->Raw = rest;
     } else if (word == "env") {
@@ -145,7 +193,7 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
     } else if (word == "---") {
       std::string kind, name, ending;
       words >> kind >> name >> ending;
-      eol = ending == "lf" ? "\n" : "\r\n";
+      eol = ending == "lf" ? "\n" : ending == "bin" ? "" : "\r\n";
       if (kind == "stdout") {
         block = &current->Stdout;
         eol = "\r\n";

@@ -145,6 +145,29 @@ TEST_F(RegOpTest, WriteKeepsOrChecksTheType) {
   EXPECT_EQ(Stored(u"W", u"Bin"), Raw(Platform::kRegBinary, "\x01"));
 }
 
+TEST_F(RegOpTest, ARefusedWriteCreatesNoKey) {
+  const struct {
+    std::u16string Name;
+    const char16_t* Type;
+    const char16_t* Data;
+  } refused[] = {
+      {u"N", u"REG_DWORD", u"12x"},
+      {u"N", u"REG_BINARY", u"00"},
+      {u"N", u"QWORD", u"1"},
+      {std::u16string(16384, u'n'), u"", u"x"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_NE(ErrorOf([&] { WriteRegValue(Key(u"New\\Sub"), r.Name, r.Data, r.Type); }), u"");
+    Platform::CommitRegistry();
+    EXPECT_EQ(Platform::OpenRegKey(TRegRoot::CurrentUser, registry_.Path(u"New")), nullptr)
+        << Platform::ToUtf8(r.Type);
+  }
+  // A name of 16,383 characters, and a longer one that a NUL cuts to that, are taken.
+  std::u16string longest(16383, u'n');
+  EXPECT_TRUE(WriteRegValue(Key(u"New"), longest + u'\0' + u"cut", u"x", u""));
+  EXPECT_EQ(Stored(u"New", longest), Text(Platform::kRegSz, u"x"));
+}
+
 // Reading a key, changing the list and writing it back keeps every value it did not change.
 TEST_F(RegOpTest, ReadChangeRewriteKeepsWhatItDidNotChange) {
   const std::pair<const char16_t*, TRegData> kept[] = {
