@@ -1,13 +1,22 @@
 // Install followed by Uninstall, as whole processes on a prefix of their own: the registry
-// afterwards equals the registry before, except for what the design leaves behind.
+// afterwards equals the registry before, except for what the design leaves behind; also
+// when Install was killed part way. And write-backs that fail (a full disk, a read-only
+// prefix) end the run with an error and leave the registry file as it was.
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
+#include <sstream>
 
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
@@ -45,22 +54,62 @@ void Touch(const std::string& path) {
   std::ofstream(path) << "";
 }
 
-int Tessik(const std::string& exe, const std::string& prefix, std::vector<std::string> args) {
+struct TRunOptions {
+  long KillAfterMicroseconds = -1;   // SIGKILL the run after this long
+  long FileSizeLimit = -1;           // bytes a file may grow to (a full disk)
+  std::vector<std::string> Wrapper;  // runs the program through this command
+  std::string* Stderr = nullptr;     // what the run printed to standard error
+};
+
+int Tessik(const std::string& exe, const std::string& prefix, std::vector<std::string> args,
+           const TRunOptions& options = {}) {
+  char errName[] = "/tmp/tessik-stderr-XXXXXX";
+  int errFile = ::mkstemp(errName);
   pid_t pid = ::fork();
   if (pid == 0) {
     ::setenv("WINEPREFIX", prefix.c_str(), 1);
     ::setenv("Path", "C:\\TessikTrip\\Keep;C:\\TessikTrip\\Gone", 1);
     if (!::freopen("/dev/null", "w", stdout)) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-    for (auto& a : args)
+    ::dup2(errFile, 2);
+    if (options.FileSizeLimit >= 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{rlim_t(options.FileSizeLimit), rlim_t(options.FileSizeLimit)};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    std::vector<std::string> all = options.Wrapper;
+    all.push_back(exe);
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
       argv.push_back(a.data());
     argv.push_back(nullptr);
-    ::execv(exe.c_str(), argv.data());
+    ::execvp(argv[0], argv.data());
     _exit(127);
+  }
+  if (options.KillAfterMicroseconds >= 0) {
+    timespec delay{options.KillAfterMicroseconds / 1000000,
+                   (options.KillAfterMicroseconds % 1000000) * 1000};
+    ::nanosleep(&delay, nullptr);
+    ::kill(pid, SIGKILL);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
+  if (options.Stderr) {
+    std::ifstream in(errName, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    *options.Stderr = text.str();
+  }
+  ::close(errFile);
+  ::unlink(errName);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 class InstallRoundTrip : public testing::Test {
@@ -90,6 +139,24 @@ class InstallRoundTrip : public testing::Test {
     EXPECT_EQ(std::system(("rm -rf '" + root_ + "'").c_str()), 0);
   }
   void Registry(std::vector<std::string> args) { ASSERT_EQ(Tessik(exe_, prefix_, args), 0); }
+  // Three IDEs of different generations, with values Install must keep as they are.
+  void SeedIdes() {
+    Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0", "/v", "RootDir", "/d",
+              "C:\\TessikTrip\\XE2"});
+    Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Library\\Win32", "/v",
+              "Search Path", "/d", "C:\\Foo, Inc\\lib;C:\\Users\\O'Brien\\lib"});
+    Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Known Packages", "/v",
+              "C:\\a=b\\x.bpl", "/d", "\"quoted\""});
+    Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Known Packages", "/v", "Count",
+              "/t", "REG_DWORD", "/d", "3"});
+    Registry({"RegAdd", "HKLM\\Software\\Borland\\Delphi\\7.0", "/v", "RootDir", "/d",
+              "C:\\TessikTrip\\D7"});
+    Registry({"RegAdd", "HKLM\\Software\\Borland\\C++Builder\\5.0", "/v", "RootDir", "/d",
+              "C:\\TessikTrip\\CB5"});
+    Registry({"RegAdd", "HKCU\\Environment", "/v", "Path", "/t", "REG_EXPAND_SZ", "/d",
+              "C:\\Foo, Inc\\bin;%SystemRoot%"});
+  }
+  void ExpectCleaned(const TSnapshot& before, const TSnapshot& after);
 
   std::string root_, prefix_, exe_;
 };
@@ -104,29 +171,7 @@ bool LeftByDesign(const std::string& entry, const std::string& data, const TSnap
   return idePath && !before.count(entry);
 }
 
-TEST_F(InstallRoundTrip, UninstallTakesAwayExactlyWhatInstallAdded) {
-  Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0", "/v", "RootDir", "/d",
-            "C:\\TessikTrip\\XE2"});
-  Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Library\\Win32", "/v", "Search Path",
-            "/d", "C:\\Foo, Inc\\lib;C:\\Users\\O'Brien\\lib"});
-  Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Known Packages", "/v",
-            "C:\\a=b\\x.bpl", "/d", "\"quoted\""});
-  Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Known Packages", "/v", "Count", "/t",
-            "REG_DWORD", "/d", "3"});
-  Registry({"RegAdd", "HKLM\\Software\\Borland\\Delphi\\7.0", "/v", "RootDir", "/d",
-            "C:\\TessikTrip\\D7"});
-  Registry({"RegAdd", "HKLM\\Software\\Borland\\C++Builder\\5.0", "/v", "RootDir", "/d",
-            "C:\\TessikTrip\\CB5"});
-  Registry({"RegAdd", "HKCU\\Environment", "/v", "Path", "/t", "REG_EXPAND_SZ", "/d",
-            "C:\\Foo, Inc\\bin;%SystemRoot%"});
-  TSnapshot before = Snapshot(prefix_);
-  Registry({"Install"});
-  TSnapshot installed = Snapshot(prefix_);
-  EXPECT_GT(installed.size(), before.size() + 100);
-  Registry({"Install"});
-  EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install changed the registry";
-  Registry({"Uninstall"});
-  TSnapshot after = Snapshot(prefix_);
+void InstallRoundTrip::ExpectCleaned(const TSnapshot& before, const TSnapshot& after) {
   for (const auto& [entry, data] : before) {
     auto now = after.find(entry);
     EXPECT_TRUE(now != after.end() && now->second == data) << "changed or lost: " << entry;
@@ -136,6 +181,103 @@ TEST_F(InstallRoundTrip, UninstallTakesAwayExactlyWhatInstallAdded) {
       EXPECT_TRUE(LeftByDesign(entry, data, before)) << "left behind: " << entry;
     }
   }
+}
+
+TEST_F(InstallRoundTrip, UninstallTakesAwayExactlyWhatInstallAdded) {
+  SeedIdes();
+  TSnapshot before = Snapshot(prefix_);
+  Registry({"Install"});
+  TSnapshot installed = Snapshot(prefix_);
+  EXPECT_GT(installed.size(), before.size() + 100);
+  Registry({"Install"});
+  EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install changed the registry";
+  Registry({"Uninstall"});
+  ExpectCleaned(before, Snapshot(prefix_));
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kKillTrials = 10;  // each run is several times slower
+#else
+constexpr int kKillTrials = 100;
+#endif
+
+// Install killed at a random moment of its run, then Uninstall: nothing may be left over.
+TEST_F(InstallRoundTrip, UninstallCleansUpAfterAKilledInstall) {
+  SeedIdes();
+  TSnapshot before = Snapshot(prefix_);
+  std::string saved = ReadAll(prefix_ + "/user.reg") + ReadAll(prefix_ + "/system.reg");
+  auto start = std::chrono::steady_clock::now();
+  Registry({"Install"});
+  long full = long(std::chrono::duration_cast<std::chrono::microseconds>(
+                       std::chrono::steady_clock::now() - start)
+                       .count());
+  Registry({"Uninstall"});
+  std::mt19937 random(20261207);
+  int installed = 0, untouched = 0;
+  for (int trial = 0; trial < kKillTrials; ++trial) {
+    // Half of the kills anywhere in the run, half in its last quarter, where the registry
+    // is written back.
+    long from = trial % 2 ? full * 3 / 4 : 0;
+    long delay = std::uniform_int_distribution<long>(from, full)(random);
+    Tessik(exe_, prefix_, {"Install"}, {delay, -1, {}, nullptr});
+    std::string now = ReadAll(prefix_ + "/user.reg") + ReadAll(prefix_ + "/system.reg");
+    (now == saved ? untouched : installed)++;
+    Registry({"Uninstall"});
+    TSnapshot after = Snapshot(prefix_);
+    ExpectCleaned(before, after);
+    if (HasFailure()) {
+      ADD_FAILURE() << "trial " << trial << ", killed after " << delay << " us of " << full;
+      return;
+    }
+    saved = ReadAll(prefix_ + "/user.reg") + ReadAll(prefix_ + "/system.reg");
+  }
+  std::printf("%d trials: %d killed before the write-back, %d after it (a run: %ld us)\n",
+              kKillTrials, untouched, installed, full);
+}
+
+TEST_F(InstallRoundTrip, AFullDiskEndsTheRunAndKeepsTheFile) {
+  SeedIdes();
+  Registry({"RegAdd", "HKCU\\Software\\TessikPad", "/d", std::string(4000, 'x')});
+  std::string user = ReadAll(prefix_ + "/user.reg");
+  ASSERT_GT(user.size(), 2000u);
+  std::string error;
+  EXPECT_EQ(Tessik(exe_, prefix_, {"RegAdd", "HKCU\\Software\\TessikFull", "/d", "x"},
+                   {-1, long(user.size() / 2), {}, &error}),
+            1);
+  EXPECT_EQ(error.rfind("ERegistryException: ", 0), 0u) << error;
+  EXPECT_NE(error.find("user.reg"), std::string::npos) << error;
+  EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+  EXPECT_EQ(ReadAll(prefix_ + "/user.reg"), user);
+  EXPECT_EQ(std::system(("test -z \"$(ls -A '" + prefix_ + "' | grep -v -e '^drive_c$' -e " +
+                         "'^dosdevices$' -e '^user.reg$' -e '^system.reg$' -e " +
+                         "'^.tessik-registry.lock$')\"")
+                            .c_str()),
+            0)
+      << "the prefix holds a left-over file";
+}
+
+// A read-only bind mount of the prefix in a mount namespace of the run's own.
+TEST_F(InstallRoundTrip, AReadOnlyPrefixEndsTheRunAndKeepsTheFile) {
+  std::string probe =
+      "unshare -m sh -c 'mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro "
+      "\"$0\" \"$0\"' '" +
+      prefix_ + "' 2>/dev/null";
+  if (std::system(probe.c_str()) != 0) GTEST_SKIP() << "no mount namespace here";
+  SeedIdes();
+  std::string user = ReadAll(prefix_ + "/user.reg");
+  std::string error;
+  EXPECT_EQ(Tessik(exe_, prefix_, {"RegAdd", "HKCU\\Software\\TessikReadOnly", "/d", "x"},
+                   {-1,
+                    -1,
+                    {"unshare", "-m", "sh", "-c",
+                     "mount --bind \"$WINEPREFIX\" \"$WINEPREFIX\" && "
+                     "mount -o remount,bind,ro \"$WINEPREFIX\" && exec \"$@\"",
+                     "sh"},
+                    &error}),
+            1);
+  EXPECT_EQ(error.rfind("ERegistryException: ", 0), 0u) << error;
+  EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+  EXPECT_EQ(ReadAll(prefix_ + "/user.reg"), user);
 }
 
 }  // namespace
