@@ -26,6 +26,14 @@ std::u16string ChildPrefix(const TPath& path) {
   return prefix;
 }
 
+// Whether the text ends in a value line continued by a backslash: whatever followed it would
+// be read as that value's continuation.
+bool EndsInContinuation(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  return !text.empty() && text.back() == '\\';
+}
+
 }  // namespace
 
 THive::THive(TRegText text) : holder_(std::move(text)), text_(holder_.View()), index_(text_) {}
@@ -211,7 +219,28 @@ bool THive::ShouldWrite(TState& state) {
   return !state.Path.empty() && !HasSubKeys(state.Path);
 }
 
+void THive::KeepTheLastKeyApart() {
+  if (index_.Blocks().empty() || !EndsInContinuation(text_)) return;
+  bool appends = false;
+  for (auto& [key, state] : states_)
+    appends |= state.Dirty && state.Blocks.empty() && ShouldWrite(state);
+  if (!appends) return;
+  const int32_t last = int32_t(index_.Blocks().size() - 1);
+  if (!index_.Blocks().back().Live) return;  // Wine reads no values there
+  for (size_t k = index_.Keys().size(); k-- > 0;) {
+    if (index_.Keys()[k].Block != last) continue;
+    // Written anew, the key keeps what Wine read from it, the cut value included.
+    if (TState* state = State(index_.Path(int32_t(k))); state && state->Exists) {
+      state->Dirty = true;
+      for (WineReg::TStoredValue& value : state->Content.Values)
+        value.Changed = true;
+    }
+    return;
+  }
+}
+
 TComposed THive::Compose(const std::string& newFileHeader, uint64_t filetime) {
+  KeepTheLastKeyApart();
   std::map<int32_t, TState*> firstBlock;  // block -> the changed key written in its place
   std::vector<bool> dropped(index_.Blocks().size());
   for (auto& [key, state] : states_) {

@@ -75,6 +75,9 @@ class THive {
   void ForEachNewChild(const TPath& path, TVisit&& visit) const;
   bool ShouldWrite(TState& state);
   void AppendNewKeys(TComposed& out, uint64_t filetime);
+  /// When new keys go after a file that ends in a continued value line, marks the key of
+  /// that line changed, so that it is written whole and the new keys cannot continue it.
+  void KeepTheLastKeyApart();
 
   TRegText holder_;
   std::string_view text_;

@@ -25,6 +25,7 @@ std::string WindowsPath(std::string path) {
 }
 
 using TValues = std::map<std::u16string, TRegData>;
+using TTree = std::map<std::u16string, TValues>;  // key path (folded) -> its values
 
 // The values that "wine reg export" wrote (UTF-16 with a byte-order mark).
 TValues ReadExport(const std::string& bytes) {
@@ -41,6 +42,42 @@ TValues ReadExport(const std::string& bytes) {
       values[value.Name] = value.Data;
   }
   return values;
+}
+
+// The keys and values of "wine reg export" below `root` ("HKEY_CURRENT_USER\\...").
+TTree ReadExportTree(const std::string& bytes, const std::string& root) {
+  std::u16string text;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+    text.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+  std::string utf8 = ToUtf8(text);
+  TTree tree;
+  TValues* values = nullptr;
+  WineReg::TLineReader reader(utf8);
+  for (std::string_view line; reader.Next(line);) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() > root.size() + 1 && line[0] == '[' && line.substr(1, root.size()) == root) {
+      std::string_view path = line.substr(1 + root.size(), line.size() - root.size() - 2);
+      if (!path.empty() && path[0] == '\\') path.remove_prefix(1);
+      values = &tree[WineReg::Fold(FromUtf8(std::string(path)))];
+      continue;
+    }
+    WineReg::TValueLine value;
+    if (values && !line.empty() && (line[0] == '"' || line[0] == '@') &&
+        WineReg::ReadValue(line, reader, &value))
+      (*values)[value.Name] = value.Data;
+  }
+  return tree;
+}
+
+void WalkBackend(TRegRoot root, const std::u16string& path, const std::u16string& relative,
+                 TTree& tree) {
+  auto key = OpenRegKey(root, path);
+  if (!key) return;
+  TValues& values = tree[WineReg::Fold(relative)];
+  for (const auto& name : key->ValueNames())
+    values[name] = *key->QueryValue(name);
+  for (const auto& sub : key->SubKeyNames())
+    WalkBackend(root, path + u"\\" + sub, relative.empty() ? sub : relative + u"\\" + sub, tree);
 }
 
 TValues ReadBackend(TRegRoot root, std::u16string_view path) {
@@ -150,6 +187,90 @@ TEST_F(WineCross, TheBackendReadsWhatWineWrote) {
   EXPECT_EQ(ReadBackend(TRegRoot::CurrentUser, u"Software\\TessikCross"), expected);
   EXPECT_EQ(ReadBackend(TRegRoot::LocalMachine, u"Software\\TessikCross"),
             (TValues{{u"lm", {kRegSz, Utf16(u"32")}}}));
+}
+
+// Damaged registry files: the backend reads what Wine reads from them, keeps what it cannot
+// read where it was when it writes the file back, and Wine then still reads the same.
+TEST_F(WineCross, DamagedFilesReadAsWineReadsThem) {
+  const struct {
+    const char* Name;
+    std::string Tail;      // appended to the prefix's user.reg
+    bool Verbatim = true;  // false: a key written after it would continue its last value
+  } cases[] = {
+      {"invalid escapes",
+       "\n[Software\\\\TessikFault] 1\n\"esc\"=\"a\\qb\\x4g\\777z\\\"\n\"ok\"=\"v\"\n"
+       "\"hexbad\"=hex:0g,01\n\"open\"=\"abc\n\"dw\"=dword:zz\n\"na\\me\"=\"n\"\n"
+       "\"\\x41\"=str(2):\"%x%\"\n@=hex(7):61,00,\\\n  00\n"},
+      {"a key line without values",
+       "\n[Software\\\\TessikFault\\\\Empty] 1\n\n[Software\\\\TessikFault] 1\n\"v\"=\"1\"\n"},
+      {"Windows line breaks",
+       "\r\n[Software\\\\TessikFault] 1\r\n#time=1\r\n\"v\"=\"1\"\r\n\"h\"=hex:01,\\\r\n  "
+       "02\r\n[Software\\\\TessikFault\\\\Sub] 1\r\n\"w\"=dword:00000002\r\n"},
+      {"truncated in a value", "\n[Software\\\\TessikFault] 1\n\"v\"=\"1\"\n\"h\"=hex:01,02,\\",
+       false},
+      {"truncated in a key line", "\n[Software\\\\TessikFault] 1\n\"v\"=\"1\"\n[Software\\\\Tes"},
+      {"lines of no kind",
+       "\n[Software\\\\TessikFault] 1\n\"v\"=\"1\"\nnonsense\n= \"x\"\n"
+       "[unclosed\n\"w\"=\"2\"\n"},
+  };
+  const std::string user = wine_->Path() + "/user.reg";
+  const std::string original = ReadFile(user);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    wine_->StopServer();
+    WriteFile(user, original + c.Tail);
+    Posix::UseRegistryPrefix(wine_->Path());
+    TTree mine;
+    WalkBackend(TRegRoot::CurrentUser, u"Software\\TessikFault", u"", mine);
+    std::string file = wine_->Path() + "/export.reg";
+    auto wineTree = [&] {
+      wine_->Run({"wine", "reg", "export", "HKCU\\Software\\TessikFault", WindowsPath(file), "/y"});
+      wine_->StopServer();  // Wine saves the registry, in its own form, when it stops
+      TTree tree = ReadExportTree(ReadFile(file), "HKEY_CURRENT_USER\\Software\\TessikFault");
+      ::unlink(file.c_str());
+      return tree;
+    };
+    EXPECT_EQ(mine, wineTree());
+
+    // Written back by the backend: the damaged part stays as it was.
+    WriteFile(user, original + c.Tail);
+    Posix::UseRegistryPrefix(wine_->Path());
+    ASSERT_TRUE(
+        CreateRegKey(TRegRoot::CurrentUser, u"Software\\TessikOther")->SetValue(u"n", Sz(u"1")));
+    CommitRegistry();
+    std::string written = ReadFile(user);
+    std::string tail = c.Tail;
+    while (!tail.empty() && (tail[0] == '\n' || tail[0] == '\r'))
+      tail.erase(0, 1);
+    if (c.Verbatim) {
+      EXPECT_NE(written.find(tail), std::string::npos) << written.substr(original.size());
+    }
+    EXPECT_EQ(wineTree(), mine);
+  }
+}
+
+// A value of 100 MB: read, kept through a write-back, and the file still loads in Wine.
+TEST_F(WineCross, AHundredMegabyteValue) {
+  const std::string user = wine_->Path() + "/user.reg";
+  const std::string big(100 << 20, 'b');
+  WriteFile(user, ReadFile(user) + "\n[Software\\\\TessikBig] 1\n\"big\"=\"" + big +
+                      "\"\n\"small\"=\"s\"\n");
+  Posix::UseRegistryPrefix(wine_->Path());
+  auto key = OpenRegKey(TRegRoot::CurrentUser, u"Software\\TessikBig");
+  ASSERT_NE(key, nullptr);
+  auto value = key->QueryValue(u"big");
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->Bytes.size(), big.size() * 2 + 2);
+  key.reset();
+  ASSERT_TRUE(
+      CreateRegKey(TRegRoot::CurrentUser, u"Software\\TessikOther")->SetValue(u"n", Sz(u"1")));
+  CommitRegistry();
+  EXPECT_NE(ReadFile(user).find("\"big\"=\"" + big + "\"\n"), std::string::npos);
+  TRunResult query =
+      wine_->Run({"wine", "reg", "query", "HKCU\\Software\\TessikBig", "/v", "small"});
+  EXPECT_NE(query.Output.find("small    REG_SZ    s"), std::string::npos) << query.Output;
+  TRunResult other = wine_->Run({"wine", "reg", "query", "HKCU\\Software\\TessikOther"});
+  EXPECT_NE(other.Output.find("n    REG_SZ    1"), std::string::npos) << other.Output;
 }
 
 // The same commands through the Windows backend under Wine and through the POSIX backend

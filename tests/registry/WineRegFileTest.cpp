@@ -226,5 +226,27 @@ TEST(WineRegHive, ListsTheChildrenCreatedInTheRunAtEveryDepth) {
   EXPECT_EQ(hive.DeleteKey(deep), TRegResult::Ok);
 }
 
+// A file cut inside a continued hex line: Wine reads that value as REG_NONE without data. A
+// key appended after it would become its continuation, so the cut key is written anew.
+TEST(WineRegHive, KeysAppendedAfterACutValueCannotContinueIt) {
+  const std::string cut = "WINE REGISTRY Version 2\n\n[A] 1\n\"v\"=\"1\"\n\"h\"=hex:01,02,\\";
+  for (const std::string& text : {cut, cut + "\n", cut + "\r\n"}) {
+    THive hive(text);
+    const WineReg::TKeyContent* a = hive.Content(P({u"A"}));
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->Values.size(), 2u);
+    EXPECT_EQ(a->Values[0].Data, (TRegData{kRegNone, ""}));
+    hive.CreateKey(P({u"B"}));
+    std::string written = hive.Compose("", kTime).Joined();
+    EXPECT_NE(written.find("\"h\"=hex(0):\n"), std::string::npos) << written;
+    THive reread(written);
+    EXPECT_EQ(reread.Content(P({u"A"}))->Values[0].Data, (TRegData{kRegNone, ""}));
+    EXPECT_TRUE(reread.Exists(P({u"B"})));
+  }
+  THive untouched(cut);  // nothing appended: the file stays as it is
+  ASSERT_TRUE(untouched.SetValue(P({u"A"}), u"v", {kRegSz, std::string("2\0\0\0", 4)}));
+  EXPECT_NE(untouched.Compose("", kTime).Joined().find("\"h\"=hex:01,02,\\"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace Platform::Posix
