@@ -1,5 +1,7 @@
 // A registry file through the backend: read it, write it back untouched (the same bytes),
-// rewrite every key in wineserver's form, read that again: the same keys and values.
+// rewrite every key in wineserver's form and add a key at the end, read that again: the
+// same keys and values, and the new key.
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -55,7 +57,7 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  // The first byte picks whether the file gets a valid first line, so that most inputs
+  // The first bit of the first byte gives the file a valid first line, so that most inputs
   // reach the key blocks.
   std::string text;
   if (data[0] & 1) text = "WINE REGISTRY Version 2\n#arch=win64\n";
@@ -68,15 +70,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(hive.Compose("", 1).Joined() == text);
   if (before.size() >= kMaxKeys) return 0;
 
-  // Store every value again: each key is then written anew, as wineserver writes it.
-  for (const auto& key : before)
-    for (const auto& [name, value] : key.Values)
-      Check(hive.SetValue(key.Path, name, value));
-  std::string rewritten = hive.Compose("", 0x1dd85d5cfb27880ull).Joined();
+  // The second bit: store every value again, so that each key is written anew, as
+  // wineserver writes it. Otherwise the blocks stay as they were, and only a key is added.
+  if (data[0] & 2)
+    for (const auto& key : before)
+      for (const auto& [name, value] : key.Values)
+        Check(hive.SetValue(key.Path, name, value));
+  const TPath added{u"TessikFuzzAdded"};
+  const bool adds = !hive.Exists(added);
+  if (adds) hive.CreateKey(added);
+  // A file that was empty gets the header of a new file.
+  std::string rewritten = hive.Compose("WINE REGISTRY Version 2\n", 0x1dd85d5cfb27880ull).Joined();
 
   THive reread(rewritten);
   Check(reread.Readable());
-  Check(Walk(reread) == before);
+  TTree after = Walk(reread);
+  if (adds) {
+    Check(reread.Exists(added));
+    auto& rootKeys = after.front().SubKeys;
+    rootKeys.erase(std::find(rootKeys.begin(), rootKeys.end(), added[0]));
+    after.erase(std::find_if(after.begin(), after.end(),
+                             [&](const TKeySnapshot& k) { return k.Path == added; }));
+  }
+  Check(after == before);
   Check(reread.Compose("", 1).Joined() == rewritten);
   return 0;
 }

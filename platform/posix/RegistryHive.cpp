@@ -26,12 +26,22 @@ std::u16string ChildPrefix(const TPath& path) {
   return prefix;
 }
 
-// Whether the text ends in a value line continued by a backslash: whatever followed it would
-// be read as that value's continuation.
-bool EndsInContinuation(std::string_view text) {
-  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  return !text.empty() && text.back() == '\\';
+// Whether a key appended after this block, the file's last, would change what Wine reads
+// from it: a value continued (by a backslash in hex data) onto the next line would take the
+// blank line that goes before the new key.
+bool AppendingChangesTheLastBlock(std::string_view block) {
+  WineReg::TKeyContent alone, followed;
+  WineReg::ReadKeyBlock(block, alone);
+  std::string appended(block);
+  if (appended.empty() || appended.back() != '\n') appended += '\n';
+  appended += '\n';
+  WineReg::ReadKeyBlock(appended, followed);
+  if (alone.Values.size() != followed.Values.size()) return true;
+  for (size_t i = 0; i < alone.Values.size(); ++i)
+    if (alone.Values[i].Name != followed.Values[i].Name ||
+        !(alone.Values[i].Data == followed.Values[i].Data))
+      return true;
+  return false;
 }
 
 }  // namespace
@@ -220,15 +230,16 @@ bool THive::ShouldWrite(TState& state) {
 }
 
 void THive::KeepTheLastKeyApart() {
-  if (index_.Blocks().empty() || !EndsInContinuation(text_)) return;
+  if (index_.Blocks().empty() || !index_.Blocks().back().Live) return;  // no values read there
   bool appends = false;
   for (auto& [key, state] : states_)
     appends |= state.Dirty && state.Blocks.empty() && ShouldWrite(state);
-  if (!appends) return;
-  const int32_t last = int32_t(index_.Blocks().size() - 1);
-  if (!index_.Blocks().back().Live) return;  // Wine reads no values there
+  const WineReg::TBlock& last = index_.Blocks().back();
+  if (!appends || !AppendingChangesTheLastBlock(text_.substr(last.Begin, last.End - last.Begin)))
+    return;
+  const int32_t lastIndex = int32_t(index_.Blocks().size() - 1);
   for (size_t k = index_.Keys().size(); k-- > 0;) {
-    if (index_.Keys()[k].Block != last) continue;
+    if (index_.Keys()[k].Block != lastIndex) continue;
     // Written anew, the key keeps what Wine read from it, the cut value included.
     if (TState* state = State(index_.Path(int32_t(k))); state && state->Exists) {
       state->Dirty = true;

@@ -230,7 +230,10 @@ TEST(WineRegHive, ListsTheChildrenCreatedInTheRunAtEveryDepth) {
 // key appended after it would become its continuation, so the cut key is written anew.
 TEST(WineRegHive, KeysAppendedAfterACutValueCannotContinueIt) {
   const std::string cut = "WINE REGISTRY Version 2\n\n[A] 1\n\"v\"=\"1\"\n\"h\"=hex:01,02,\\";
-  for (const std::string& text : {cut, cut + "\n", cut + "\r\n"}) {
+  const std::string cuts[] = {cut,          cut + "\n",
+                              cut + "\r\n", cut + std::string(3, '\0'),
+                              cut + "x",    cut.substr(0, cut.size() - 4) + "\\ rest"};
+  for (const std::string& text : cuts) {
     THive hive(text);
     const WineReg::TKeyContent* a = hive.Content(P({u"A"}));
     ASSERT_NE(a, nullptr);
