@@ -69,4 +69,3 @@ BENCHMARK(BM_ParseTexts);
 
 }  // namespace
 
-BENCHMARK_MAIN();

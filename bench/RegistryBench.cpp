@@ -85,4 +85,3 @@ BENCHMARK(BM_AddOneUserValue)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
