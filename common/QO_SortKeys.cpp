@@ -100,13 +100,11 @@ std::vector<uint32_t> TSortKeys::AscendingOrder() const {
 }
 
 TSortKeySet::TSortKeySet(TSortKeys keys) : keys_(std::move(keys)) {
-  sorted_.reserve(keys_.Size());
+  set_.reserve(keys_.Size());
   for (size_t i = 0; i < keys_.Size(); ++i)
-    sorted_.push_back(keys_[i]);
-  std::sort(sorted_.begin(), sorted_.end());
-  sorted_.erase(std::unique(sorted_.begin(), sorted_.end()), sorted_.end());
+    set_.insert(keys_[i]);
 }
 
 bool TSortKeySet::Contains(std::string_view key) const {
-  return std::binary_search(sorted_.begin(), sorted_.end(), key);
+  return set_.count(key) != 0;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 class TSortKeys {
@@ -40,5 +41,5 @@ class TSortKeySet {
 
  private:
   TSortKeys keys_;
-  std::vector<std::string_view> sorted_;
+  std::unordered_set<std::string_view> set_;
 };

@@ -1,5 +1,7 @@
 #include "common/QO_Utils.h"
 
+#include <array>
+
 #include "common/QO_Errors.h"
 #include "common/QO_StringList.h"
 #include "platform/Process.h"
@@ -17,6 +19,9 @@ struct TTokenRules {
   bool BracesNest;
   bool SingleQuotesGroup;
   bool DoubleQuotesGroup;
+  // The ASCII characters an item may end or group at; all others are skipped in one step.
+  std::array<bool, 128> Special{};
+  bool WideDelimiters = false;  // a delimiter beyond ASCII: no character may be skipped
 
   TTokenRules(std::u16string_view text, const TSplitSettings& s)
       : Text(text),
@@ -37,6 +42,14 @@ struct TTokenRules {
     BracesNest = !IsDelimiter(u'(') && !IsDelimiter(u')');
     SingleQuotesGroup = s.SingleQuotesGroup && !IsDelimiter(u'\'');
     DoubleQuotesGroup = !IsDelimiter(u'"');
+    for (char16_t c : std::u16string_view(u"\"'[]{} \r\n"))
+      Special[c] = true;
+    for (char16_t c : Delimiters) {
+      if (c < 128)
+        Special[c] = true;
+      else
+        WideDelimiters = true;
+    }
   }
 
   bool IsDelimiter(char16_t c) const { return Delimiters.find(c) != std::u16string::npos; }
@@ -63,6 +76,7 @@ std::u16string_view TTokenRules::Next(size_t& p, size_t* rawEnd) const {
       ++i;
   for (; i < n; ++i) {
     char16_t c = Text[i];
+    if (c < 128 ? !Special[c] : !WideDelimiters) continue;  // an ordinary character
     bool outside = !inSingle && !inDouble;
     if (c == u'"' && DoubleQuotesGroup && !inSingle) {
       inDouble = !inDouble;

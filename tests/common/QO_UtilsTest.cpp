@@ -52,6 +52,10 @@ TEST(SplitText, CutsItemsByTheCallersRules) {
       {u"a|b,c", false, u"|", false, false, Texts({u"a", u"b,c"})},
       {u"a\"b;c", false, u";\"", false, false, Texts({u"a", u"b", u"c"})},
       {u"\" a ; b \" ,c", true, u";,", true, false, Texts({u"\" a ; b \"", u"", u"c"})},
+      // Delimiters beyond ASCII, beside ordinary characters beyond it.
+      {u"a\u00a7b\u00e9\u00a7\u4e2dc", false, u"\u00a7", false, false,
+       Texts({u"a", u"b\u00e9", u"\u4e2dc"})},
+      {u"x\u2028y;z\u00e9", false, u";\u2028", false, false, Texts({u"x", u"y", u"z\u00e9"})},
   };
   for (const auto& c : cases) {
     std::vector<std::u16string> items;
