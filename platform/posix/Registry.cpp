@@ -341,6 +341,27 @@ void UseRegistryPrefix(const std::string& folder) {
   Backend().Reset(folder);
 }
 
+// The key a delete works on, looked up again under the lock; nothing, with the answer in
+// `refused`, when there is nothing to delete or it may not be deleted (a root).
+std::optional<TLocation> LocateForDelete(TRegRoot root, std::u16string_view path,
+                                         TRegResult& refused) {
+  refused = TRegResult::NotFound;
+  auto parts = SplitKeyPath(path);
+  if (!parts) return std::nullopt;
+  if (parts->empty()) {
+    refused = TRegResult::AccessDenied;
+    return std::nullopt;
+  }
+  // Only a key that exists takes the lock.
+  if (!Resolve(root, path, TAccess::Read)) return std::nullopt;
+  auto location = Resolve(root, path, TAccess::Write);
+  if (location && location->Path.empty()) {
+    refused = TRegResult::AccessDenied;
+    return std::nullopt;
+  }
+  return location;
+}
+
 }  // namespace Posix
 
 std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path) {
@@ -356,29 +377,20 @@ std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path) {
 }
 
 TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
-  auto parts = Posix::SplitKeyPath(path);
-  if (!parts) return TRegResult::NotFound;
-  if (parts->empty()) return TRegResult::AccessDenied;
-  // Only a key that exists takes the lock; then it is looked up again under the lock.
-  if (!Posix::Resolve(root, path, Posix::TAccess::Read)) return TRegResult::NotFound;
-  auto location = Posix::Resolve(root, path, Posix::TAccess::Write);
-  if (!location) return TRegResult::NotFound;
+  TRegResult refused;
+  auto location = Posix::LocateForDelete(root, path, refused);
+  if (!location) return refused;
   Posix::THive& hive = Posix::Backend().Use(*location->File, true);
-  if (location->Path.empty() || !hive.SubKeyNames(location->Path).empty())
-    return TRegResult::AccessDenied;
+  if (!hive.SubKeyNames(location->Path).empty()) return TRegResult::AccessDenied;
   Posix::Backend().Record(*location->File,
                           [path = location->Path](Posix::THive& h) { h.DeleteKey(path); });
   return TRegResult::Ok;
 }
 
 TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
-  auto parts = Posix::SplitKeyPath(path);
-  if (!parts) return TRegResult::NotFound;
-  if (parts->empty()) return TRegResult::AccessDenied;
-  if (!Posix::Resolve(root, path, Posix::TAccess::Read)) return TRegResult::NotFound;
-  auto location = Posix::Resolve(root, path, Posix::TAccess::Write);
-  if (!location) return TRegResult::NotFound;
-  if (location->Path.empty()) return TRegResult::AccessDenied;
+  TRegResult refused;
+  auto location = Posix::LocateForDelete(root, path, refused);
+  if (!location) return refused;
   Posix::TRegFile& file = *location->File;
   Posix::THive& hive = Posix::Backend().Use(file, true);
   // Depth first without recursion: each level keeps the subkeys it has still to delete.
