@@ -277,29 +277,27 @@ void TQO_ParseWordList::AddWord(View word) {
   AddNumberForms(w);
 }
 
-TQO_ParseWordList::TSeenWords::TSeenWords() {
-  collated_.SetSorted(true);
-  collated_.SetDuplicates(TDuplicates::dupIgnore);
-}
-
 void TQO_ParseWordList::TSeenWords::Clear() {
   exact_.clear();
-  collated_.Clear();
+  collated_.clear();
   collating_ = false;
 }
 
 bool TQO_ParseWordList::TSeenWords::Add(const std::u16string& word) {
   if (!exact_.insert(word).second) return false;
   if (!collating_ && IsPlainAscii(word)) return true;
+  auto keyOf = [](const std::u16string& w) {
+    std::string key;
+    Platform::AppendSortKey(w, false, key);
+    return key;
+  };
   if (!collating_) {
     // From here on every new word is collated against all seen so far.
     collating_ = true;
     for (const std::u16string& seen : exact_)
-      if (seen != word) collated_.Add(seen);
+      if (seen != word) collated_.insert(keyOf(seen));
   }
-  const int before = collated_.Count();
-  collated_.Add(word);
-  return collated_.Count() > before;
+  return collated_.insert(keyOf(word)).second;
 }
 
 void TQO_ParseWordList::AddSymbolForms(const std::u16string& w, View symbols) {

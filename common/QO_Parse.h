@@ -64,14 +64,15 @@ class TQO_ParseWordList {
   // with duplicates ignored would; plain ASCII words are told apart without collating.
   class TSeenWords {
    public:
-    TSeenWords();
     void Clear();
     /// True when `word` is new to this parse; it counts as seen from now on.
     bool Add(const std::u16string& word);
 
    private:
     std::unordered_set<std::u16string> exact_;
-    TStringList collated_;  // Filled once a word other than plain ASCII turns up.
+    // The sort keys (case ignored) of the words seen, filled once a word other than plain
+    // ASCII turns up: equal keys are the words the list comparison finds equal.
+    std::unordered_set<std::string> collated_;
     bool collating_ = false;
   };
 
@@ -93,7 +94,7 @@ class TQO_ParseWordList {
   std::array<std::u16string, 10> ordinalWords_;
   int32_t wordLengthLimit_ = 0;
   TSeenWords seenWords_;
-  static constexpr int kMaxDerivedWords = 4096;
+  static constexpr int kMaxDerivedWords = 1024;
   int depth_ = 0;        // how deep AddWord is in deriving words from one word of the text
   int derivedLeft_ = 0;  // how many new words it may still derive from that word
 };
