@@ -153,15 +153,28 @@ std::u16string WithoutItems(std::u16string_view text, const std::vector<TTokenSp
   return result;
 }
 
-// Whether a single quote opens a group that never closes: a folder such as
-// C:\Users\O'Brien\bin then would swallow every item after it.
-bool HasUnpairedSingleQuote(std::u16string_view text) {
-  bool inSingle = false, inDouble = false;
-  for (char16_t c : text) {
-    if (c == u'"' && !inSingle) inDouble = !inDouble;
-    if (c == u'\'' && !inDouble) inSingle = !inSingle;
+// The items of an IDE path list or a Path value, with their places in the text. Windows
+// folder names may hold ",", "'", brackets and braces, so only ";" separates; double quotes,
+// which no folder name holds, still group.
+std::vector<TTokenSpan> PathListSpans(std::u16string_view text) {
+  std::vector<TTokenSpan> spans;
+  if (text.empty()) return spans;
+  size_t begin = 0;
+  bool inDouble = false;
+  for (size_t i = 0;; ++i) {
+    if (i < text.size() && text[i] == u'"') inDouble = !inDouble;
+    if (i < text.size() && (text[i] != u';' || inDouble)) continue;
+    TTokenSpan span;
+    span.Begin = begin;
+    span.End = i;
+    span.Next = i < text.size() ? i + 1 : i;
+    span.Item = TrimView(text.substr(begin, i - begin));
+    spans.push_back(span);
+    if (i >= text.size()) break;
+    begin = i + 1;
+    if (begin == text.size()) break;  // A final ";" ends the list without an empty item.
   }
-  return inSingle;
+  return spans;
 }
 
 }  // namespace
@@ -239,10 +252,7 @@ void RemoveLibraryEntries(std::u16string_view keyPath, std::u16string_view value
   std::u16string data, typeName;
   if (!ReadRegValue(keyPath, valueName, data, typeName)) return;
   std::u16string text = StripQuotes(data, kQuoteDouble, true);
-  TSplitSettings settings;
-  settings.TrimItems = true;
-  settings.SingleQuotesGroup = !HasUnpairedSingleQuote(text);
-  std::vector<TTokenSpan> spans = SplitSpans(text, settings);
+  std::vector<TTokenSpan> spans = PathListSpans(text);
   std::vector<bool> removed(spans.size(), false);
   bool any = false;
   for (size_t k = spans.size(); k-- > 0;) {

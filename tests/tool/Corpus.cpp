@@ -192,7 +192,15 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
       current->WindowsOnly = true;
     } else if (word == "---") {
       std::string kind, name, ending;
-      words >> kind >> name >> ending;
+      words >> kind >> std::ws;
+      // A name with blanks stands in double quotes.
+      if (words.peek() == '"') {
+        words.get();
+        std::getline(words, name, '"');
+      } else {
+        words >> name;
+      }
+      words >> ending;
       eol = ending == "lf" ? "\n" : ending == "bin" ? "" : "\r\n";
       if (kind == "stdout") {
         block = &current->Stdout;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -47,8 +48,9 @@ std::string MakeTempDir() {
 }
 
 void RemoveTree(const std::string& path) {
-  std::string command = "rm -rf '" + path + "'";
-  if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot remove " << path;
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+  if (error) ADD_FAILURE() << "cannot remove " << path;
 }
 
 // Runs argv in `dir` with stdout and stderr to files; returns the exit status.
@@ -110,8 +112,9 @@ int RunNative(const std::string& exe, const std::vector<std::string>& args, cons
 }
 
 void MakeFolders(const std::string& path) {
-  std::string command = "mkdir -p '" + path + "'";
-  if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot create " << path;
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error) ADD_FAILURE() << "cannot create " << path;
 }
 
 // The user's environment both builds start from: a Windows run sees the shared prefix's,
@@ -150,8 +153,9 @@ std::string InstalledCopy(const TCorpusCase& c, const std::string& dir) {
   std::string folder = dir + "/" + c.InstallAt;
   MakeFolders(folder);
   std::string copy = folder + gOptions.Exe.substr(gOptions.Exe.rfind('/'));
-  std::string command = "cp '" + gOptions.Exe + "' '" + copy + "'";
-  if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot copy the program";
+  std::error_code error;
+  std::filesystem::copy_file(gOptions.Exe, copy, error);
+  if (error) ADD_FAILURE() << "cannot copy the program";
   return copy;
 }
 

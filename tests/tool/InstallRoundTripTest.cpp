@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
@@ -49,8 +50,7 @@ TSnapshot Snapshot(const std::string& prefix) {
 }
 
 void Touch(const std::string& path) {
-  std::string folder = path.substr(0, path.rfind('/'));
-  ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+  std::filesystem::create_directories(path.substr(0, path.rfind('/')));
   std::ofstream(path) << "";
 }
 
@@ -193,6 +193,28 @@ TEST_F(InstallRoundTrip, UninstallTakesAwayExactlyWhatInstallAdded) {
   EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install changed the registry";
   Registry({"Uninstall"});
   ExpectCleaned(before, Snapshot(prefix_));
+}
+
+// Library folders named as people are: "," and "'" are ordinary characters of a folder
+// name, so the user's items stay whole and the library's items leave whole.
+TEST_F(InstallRoundTrip, FolderNamesWithCommasAndApostrophes) {
+  SeedIdes();
+  TSnapshot before = Snapshot(prefix_);
+  for (std::string name : {"Smith, John", "O'Brien, c", "Müller's, Ünïcode"}) {
+    std::string library = root_ + "/" + name + "/Qorvium";
+    std::string exe = library + "/bin/tool/tessik";
+    std::filesystem::create_directories(library + "/bin/tool");
+    std::filesystem::copy_file(TESSIK_EXE, exe);
+    for (const char* file : {"/lib/d2012/Win32/Release/qor5cdt_d2012.bpl",
+                             "/lib/d7/Win32/Release/qor5cdt_d7.bpl", "/lib/c5/Win32/Release/x.hpp"})
+      Touch(library + file);
+    ASSERT_EQ(Tessik(exe, prefix_, {"Install"}), 0) << name;
+    TSnapshot installed = Snapshot(prefix_);
+    ASSERT_EQ(Tessik(exe, prefix_, {"Install"}), 0) << name;
+    EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install from " << name;
+    ASSERT_EQ(Tessik(exe, prefix_, {"Uninstall"}), 0) << name;
+    ExpectCleaned(before, Snapshot(prefix_));
+  }
 }
 
 #if defined(__SANITIZE_ADDRESS__)
