@@ -51,6 +51,12 @@ void PurgeIfInstalled(int index, std::u16string_view package) {
     WriteLine(u"PurgeExcluded skipped: " + Info(index).VerName + u" is not installed");
     return;
   }
+  // A removed IDE often leaves its keys behind: without its folder there is nothing to purge.
+  // An empty RootDir is never looked up, as the file would be on the current drive's root.
+  if (Info(index).RootDir.empty() || !Platform::FileExists(file)) {
+    WriteLine(u"PurgeExcluded skipped: " + file + u" does not exist");
+    return;
+  }
   PurgeExcluded(file, package);
 }
 
