@@ -55,13 +55,14 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-// A string value as Wine puts it into an environment; nothing for a missing value, another
-// type, or an empty text (Wine leaves empty values out).
+// A string value as Wine puts it into an environment.
 struct TEnvValue {
   std::u16string Text;
   bool Expand = false;  // REG_EXPAND_SZ: its %NAME% references are expanded
 };
 
+// Nothing for a missing value, another type, or an empty text (Wine leaves empty values
+// out, so that a reference to one stays as typed).
 std::optional<TEnvValue> EnvValue(const TRegKey& key, std::u16string_view name) {
   std::optional<TRegData> data = key.QueryValue(name);
   if (!data || (data->Type != kRegSz && data->Type != kRegExpandSz)) return std::nullopt;
