@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/Prefix.h"
+#include "platform/posix/WineRegText.h"
 
 extern char** environ;
 
@@ -52,42 +55,93 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-// The text of a string value of an open key; empty for a missing value or another type.
-std::u16string StringValue(const TRegKey& key, std::u16string_view name) {
+// A string value as Wine puts it into an environment.
+struct TEnvValue {
+  std::u16string Text;
+  bool Expand = false;  // REG_EXPAND_SZ: its %NAME% references are expanded
+};
+
+// Nothing for a missing value, another type, or an empty text (Wine leaves empty values
+// out, so that a reference to one stays as typed).
+std::optional<TEnvValue> EnvValue(const TRegKey& key, std::u16string_view name) {
   std::optional<TRegData> data = key.QueryValue(name);
-  std::u16string text;
-  if (!data || (data->Type != kRegSz && data->Type != kRegExpandSz)) return text;
+  if (!data || (data->Type != kRegSz && data->Type != kRegExpandSz)) return std::nullopt;
+  TEnvValue value{std::u16string(), data->Type == kRegExpandSz};
   for (size_t i = 0; i + 1 < data->Bytes.size(); i += 2) {
     auto c = char16_t(static_cast<unsigned char>(data->Bytes[i]) |
                       (static_cast<unsigned char>(data->Bytes[i + 1]) << 8));
     if (c == 0) break;
-    text.push_back(c);
+    value.Text.push_back(c);
   }
-  return text;
+  if (value.Text.empty()) return std::nullopt;
+  return value;
 }
 
-// The Path a Windows program of the prefix gets: the system environment's PATH with its
-// %VAR% references expanded from the same key (unknown ones stay as they are).
-std::u16string WinePath() {
-  auto key = OpenRegKey(TRegRoot::LocalMachine,
-                        u"System\\CurrentControlSet\\Control\\Session Manager\\Environment");
-  if (!key) return std::u16string();
-  std::u16string path = StringValue(*key, u"PATH"), expanded;
-  for (size_t i = 0; i < path.size();) {
-    size_t end = path[i] == u'%' ? path.find(u'%', i + 1) : std::u16string::npos;
-    if (end == std::u16string::npos || end == i + 1) {
-      expanded.push_back(path[i++]);
+using TVariables = std::map<std::u16string, std::u16string>;  // folded name -> value
+
+// Replaces each %NAME% (any case) by the variable's value, as Windows expands a string: a
+// reference to no variable, "%%" among them, is copied as typed and the scan goes on after
+// its closing sign; a sign without a closing one is copied with the rest of the text.
+std::u16string ExpandReferences(std::u16string_view text, const TVariables& variables) {
+  std::u16string expanded;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] != u'%') {
+      expanded.push_back(text[i++]);
       continue;
     }
-    std::u16string name = path.substr(i + 1, end - i - 1);
-    if (key->QueryValue(name)) {
-      expanded += StringValue(*key, name);
-    } else {
-      expanded += path.substr(i, end - i + 1);
+    size_t end = text.find(u'%', i + 1);
+    if (end == std::u16string_view::npos) {
+      expanded += text.substr(i);
+      break;
     }
+    auto found = variables.find(WineReg::Fold(text.substr(i + 1, end - i - 1)));
+    expanded +=
+        found != variables.end() ? std::u16string_view(found->second) : text.substr(i, end - i + 1);
     i = end + 1;
   }
   return expanded;
+}
+
+// The Path a Windows program of the prefix gets, built as Wine builds a process
+// environment: the variables it sets itself, then those of the system environment, the
+// user's over them and the volatile ones over those. PATH is the exception: the user's
+// PATH follows the system's after a ";" instead of replacing it. References in a variable
+// resolve against the values as stored; references in a PATH against the variables as
+// expanded, so that a user PATH may name a system, user or volatile variable.
+std::u16string WinePath() {
+  std::map<std::u16string, TEnvValue> stored = {
+      {u"systemroot", {u"C:\\windows"}}, {u"windir", {u"C:\\windows"}}, {u"systemdrive", {u"C:"}}};
+  std::vector<TEnvValue> paths;
+  const std::pair<TRegRoot, std::u16string_view> keys[] = {
+      {TRegRoot::LocalMachine, u"System\\CurrentControlSet\\Control\\Session Manager\\Environment"},
+      {TRegRoot::CurrentUser, u"Environment"},
+      {TRegRoot::CurrentUser, u"Volatile Environment"}};
+  for (const auto& [root, path] : keys) {
+    auto key = OpenRegKey(root, path);
+    if (!key) continue;
+    for (const auto& name : key->ValueNames()) {
+      std::optional<TEnvValue> value = EnvValue(*key, name);
+      if (!value || name.empty()) continue;
+      std::u16string folded = WineReg::Fold(name);
+      if (folded == u"path") {
+        paths.push_back(std::move(*value));
+      } else {
+        stored[folded] = std::move(*value);
+      }
+    }
+  }
+  TVariables raw, variables;
+  for (const auto& [name, value] : stored)
+    raw[name] = value.Text;
+  for (const auto& [name, value] : stored)
+    variables[name] = value.Expand ? ExpandReferences(value.Text, raw) : value.Text;
+  std::u16string result;
+  for (const auto& value : paths) {
+    if (!result.empty()) result += u';';
+    result += value.Expand ? ExpandReferences(value.Text, variables) : value.Text;
+    variables[u"path"] = result;  // a later PATH may refer to the one before it
+  }
+  return result;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // What only the POSIX backend has: the prefix's files, refusing files it cannot read,
-// seeing other programs' changes, the wineserver guard, failed write-backs, and Wine's
-// 32-bit view and links.
+// seeing other programs' changes, the wineserver guard, failed write-backs, Wine's 32-bit
+// view and links, and the Windows Path built from the prefix's environment keys.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "common/QO_Errors.h"
+#include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/posix/RegistryPrefix.h"
 #include "tests/registry/RegTestData.h"
@@ -247,6 +248,51 @@ TEST_F(RegistryPosix, LinksAreFollowedLikeWine) {
   CommitRegistry();
   EXPECT_NE(ReadFile(Machine()).find("[Software\\\\Classes\\\\Wow6432Node\\\\New]"),
             std::string::npos);
+}
+
+// Without a Path in the process environment, the Path is the one Wine gives a Windows
+// program of the prefix (compared with real Wine in WineCrossTest).
+TEST_F(RegistryPosix, TheWindowsPathIsBuiltAsWineBuildsIt) {
+  const struct {
+    const char* Name;
+    std::string System;  // values of the system environment key
+    std::string User;    // values of the user's Environment key, then other user keys
+    std::u16string Path;
+  } cases[] = {
+      {"the system PATH alone, references expanded",
+       "\"PATH\"=str(2):\"%SystemRoot%\\\\system32;%WINDIR%;%systemdrive%\\\\x;%Sys%\"\n"
+       "\"Sys\"=str(2):\"%SystemRoot%\\\\sys\"\n",
+       "", u"C:\\windows\\system32;C:\\windows;C:\\x;C:\\windows\\sys"},
+      {"a REG_SZ user PATH is appended as it stands", "\"PATH\"=\"%SystemRoot%;C:\\\\s\"\n",
+       "\"Path\"=\"%SystemRoot%\\\\u\"\n", u"%SystemRoot%;C:\\s;%SystemRoot%\\u"},
+      {"a REG_EXPAND_SZ user PATH sees system, user and volatile variables",
+       "\"PATH\"=str(2):\"%SystemRoot%\"\n\"ComSpec\"=str(2):\"%SystemRoot%\\\\cmd.exe\"\n"
+       "\"Both\"=\"sys\"\n\"Volatile\"=\"sys\"\n",
+       "\"Both\"=\"user\"\n\"Volatile\"=\"user\"\n\"Empty\"=\"\"\n"
+       "\"path\"=str(2):\"%comspec%;%BOTH%;%volatile%;%Empty%;%PATH%\"\n"
+       "\n[Volatile Environment] 1\n\"VOLATILE\"=\"volatile\"\n",
+       u"C:\\windows;C:\\windows\\cmd.exe;user;volatile;%Empty%;C:\\windows"},
+      {"unknown references, %% and a sign without its pair stay as typed", "\"PATH\"=\"C:\\\\s\"\n",
+       "\"PATH\"=str(2):\"%%;%SystemRoot%;%nosuch%SystemRoot%\"\n",
+       u"C:\\s;%%;C:\\windows;%nosuch%SystemRoot%"},
+      {"an empty user PATH adds nothing", "\"PATH\"=str(2):\"C:\\\\s\"\n", "\"PATH\"=str(2):\"\"\n",
+       u"C:\\s"},
+      {"nor does a user PATH of another type", "\"PATH\"=\"C:\\\\s\"\n",
+       "\"PATH\"=hex(7):43,00,00,00,00,00\n", u"C:\\s"},
+  };
+  ::unsetenv("Path");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Files(kUserHeader + "\n[Environment] 1\n" + c.User,
+          kMachineHeader +
+              "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1\n" +
+              c.System);
+    Posix::UseRegistryPrefix(Prefix());
+    EXPECT_EQ(EnvironmentVariable(u"Path"), c.Path);
+  }
+  ::setenv("Path", "C:\\given", 1);
+  EXPECT_EQ(EnvironmentVariable(u"Path"), u"C:\\given");
+  ::unsetenv("Path");
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Real Wine is the reference: what the backend writes, Wine reads (wine reg export), what
 // Wine writes (wine reg add, wine reg import), the backend reads, and Wine still starts on a
 // prefix the backend changed. With a Windows build at hand, the driver's answers under Wine
-// and natively must be the same.
+// and natively must be the same, and so must the program's view of the Windows Path.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 
+#include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/RegistryPrefix.h"
@@ -295,6 +296,83 @@ TEST_F(WineCross, BothBackendsAnswerAlike) {
   TRunResult own = RunProgram({REG_DRIVER}, {"WINEPREFIX=" + wine_->Path()},
                               ReadFile(TESSIK_SOURCE_DIR "/tests/registry/cross-check.txt"));
   EXPECT_EQ(reread.Output, own.Output);
+}
+
+// The lines of Install's move of the system path into a new IDE Path: what it keeps and
+// what it purges.
+std::string KeptAndPurged(const std::string& output) {
+  std::string lines;
+  for (size_t at = 0; at < output.size();) {
+    size_t end = std::min(output.find('\n', at), output.size());
+    std::string line = output.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("Keeping: ", 0) == 0 || line.rfind("Purging: ", 0) == 0) lines += line + "\n";
+    at = end + 1;
+  }
+  return lines;
+}
+
+// The POSIX build's Path is the one Wine gives a program of the prefix, with a user PATH of
+// either type ("set PATH" prints it as it is; "echo %PATH%" would expand it again), and
+// Install moves the same folders into a new IDE Path as the Windows build does under Wine.
+TEST_F(WineCross, BothBuildsSeeWinesPath) {
+  const std::string winExe = TESSIK_WIN_EXE;
+  bool haveWindows = !winExe.empty() && ::access(winExe.c_str(), F_OK) == 0;
+  const struct {
+    const char* Type;
+    const char* Path;
+  } userPaths[] = {
+      {"REG_EXPAND_SZ",
+       "%SystemRoot%\\system32\\wbem;%USERPROFILE%;%TessikTemp%;%nosuch%\\x;C:\\TessikMissing"},
+      {"REG_SZ", "%SystemRoot%\\system32;C:\\windows\\temp"},
+  };
+  ::unsetenv("Path");
+  for (const auto& userPath : userPaths) {
+    SCOPED_TRACE(userPath.Type);
+    TWinePrefix posix, windows;
+    TTempFolder folder;  // the programs run from a library tree's qor\bin\tool
+    std::string tool = folder.Path() + "/qor/bin/tool";
+    RunProgram({"mkdir", "-p", tool}, {});
+    RunProgram({"cp", TESSIK_EXE, tool + "/tessik"}, {});
+    if (haveWindows) RunProgram({"cp", winExe, tool + "/Tessik.exe"}, {});
+    const std::vector<std::vector<std::string>> adds = {
+        {"HKCU\\Environment", "/v", "TessikTemp", "/t", "REG_EXPAND_SZ", "/d",
+         "%SystemDrive%\\windows\\temp"},
+        {"HKCU\\Environment", "/v", "PATH", "/t", userPath.Type, "/d", userPath.Path},
+        {"HKCU\\Software\\Borland\\BDS\\5.0", "/v", "RootDir", "/d", "C:\\TessikCross\\BDS"},
+        {"HKCU\\Software\\Borland\\BDS\\5.0\\Environment Variables", "/v", "BDSLIB", "/d", "x"},
+    };
+    for (const TWinePrefix* prefix : {&posix, &windows})
+      for (const auto& add : adds) {
+        std::vector<std::string> argv = {"wine", "reg", "add"};
+        argv.insert(argv.end(), add.begin(), add.end());
+        argv.push_back("/f");
+        ASSERT_EQ(prefix->Run(argv).Status, 0) << add[2];
+      }
+    std::string set = posix.Run({"wine", "cmd", "/c", "set", "PATH"}).Output;
+    ASSERT_EQ(set.rfind("PATH=", 0), 0u) << set;
+    std::string winesPath = set.substr(5, set.find_first_of("\r\n") - 5);
+    posix.StopServer();
+    Posix::UseRegistryPrefix(posix.Path());
+    EXPECT_EQ(ToUtf8(EnvironmentVariable(u"Path").value_or(u"")), winesPath);
+
+    TRunResult mine =
+        RunProgram({tool + "/tessik", "Install", "d2007"}, {"WINEPREFIX=" + posix.Path()});
+    EXPECT_EQ(mine.Status, 0) << mine.Output;
+    EXPECT_NE(KeptAndPurged(mine.Output).find("Keeping: C:\\windows\\system32\n"),
+              std::string::npos)
+        << mine.Output;
+    if (!haveWindows) continue;
+    TRunResult theirs =
+        windows.Run({"wine", WindowsPath(tool + "/Tessik.exe"), "Install", "d2007"});
+    EXPECT_EQ(theirs.Status, 0) << theirs.Output;
+    EXPECT_EQ(KeptAndPurged(mine.Output), KeptAndPurged(theirs.Output))
+        << "POSIX:\n"
+        << mine.Output << "\nWindows:\n"
+        << theirs.Output;
+  }
+  if (!haveWindows)
+    GTEST_SKIP() << "no Windows build of the program (configure with TESSIK_WIN_BUILD_DIR)";
 }
 
 }  // namespace
