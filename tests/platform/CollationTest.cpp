@@ -138,6 +138,9 @@ TEST(CompareText, ScriptsInOneOrderForEveryLanguage) {
       {u"\u0435", u"\u0451", -1, -1},  // ie, io
       {u"\u0451", u"\u0436", -1, -1},  // io, zhe
       {u"\u0401", u"\u0435", 1, 1},    // Io, ie
+      {u"\u03C3", u"\u03C2", -1, 0},   // sigma, final sigma
+      {u"\u03A3", u"\u03C2", 1, 0},    // Sigma, final sigma
+      {u"\u03C2", u"\u03C4", -1, -1},  // final sigma, tau
   });
 }
 
