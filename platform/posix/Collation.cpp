@@ -79,6 +79,9 @@ Prepared Prepare(std::u16string_view text, bool caseSensitive, Scratch& space) {
       AppendCodePoint(space.text, c);
     } else if (c < 0x80) {
       AppendCodePoint(space.text, c >= u'A' && c <= u'Z' ? c + 32 : c);
+    } else if (c == 0x03C2) {
+      // Final sigma is a case form of sigma to Windows, as the capital is: all three equal.
+      space.text.push_back(u'\u03C3');
     } else {
       AppendCodePoint(space.text, Icu::Functions().u_tolower(c));
     }

@@ -79,21 +79,39 @@ bool ReadDump(const std::string& path, Dump& dump) {
   return bool(in) && !dump.sorted[0].texts.empty();
 }
 
-enum Class { kAlphanumeric, kHyphenated, kOther, kClasses };
+enum Class { kAlphanumeric, kHyphenated, kGreekCyrillic, kOther, kClasses };
 constexpr const char* kClassNames[] = {"ASCII letters/digits", "with hyphen/apostrophe",
-                                       "everything else"};
+                                       "Greek/Cyrillic letters", "everything else"};
 
+// A Greek or Cyrillic letter in UTF-8 at text[i] (two bytes); not their punctuation,
+// numeral signs or combining marks.
+bool IsGreekOrCyrillicLetter(const std::string& text, std::size_t i) {
+  if (i + 1 >= text.size()) return false;
+  auto lead = static_cast<unsigned char>(text[i]), next = static_cast<unsigned char>(text[i + 1]);
+  if ((lead & 0xE0) != 0xC0 || (next & 0xC0) != 0x80) return false;
+  unsigned code = ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
+  return (code >= 0x0388 && code <= 0x03FF) || code == 0x0386 ||
+         (code >= 0x0400 && code <= 0x0481) || (code >= 0x048A && code <= 0x04FF);
+}
+
+// Texts mixing Greek or Cyrillic letters with ASCII letters and digits (and nothing
+// else) form their own class: the order of scripts must agree in every language.
 Class ClassOf(const std::string& text) {
-  bool special = false;
-  for (char c : text) {
+  bool special = false, script = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
     bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (c == '-' || c == '\'')
+    if (c == '-' || c == '\'') {
       special = true;
-    else if (!alnum)
+    } else if (IsGreekOrCyrillicLetter(text, i)) {
+      script = true;
+      ++i;
+    } else if (!alnum) {
       return kOther;
+    }
   }
-  if (text.empty()) return kOther;
-  return special ? kHyphenated : kAlphanumeric;
+  if (text.empty() || (script && special)) return kOther;
+  return script ? kGreekCyrillic : special ? kHyphenated : kAlphanumeric;
 }
 
 struct Tally {
@@ -203,13 +221,16 @@ bool CompareDumps(const std::string& nativeDump, const std::string& windowsDump,
       report << kModes[mode] << "  " << std::left << std::setw(24) << kClassNames[c] << std::right
              << " texts " << std::setw(5) << positions[c].total << "  positions "
              << Show(positions[c]) << "  pairs " << Show(pairs[c]) << "\n";
-    Tally rest{pairs[kHyphenated].agree + pairs[kOther].agree,
-               pairs[kHyphenated].total + pairs[kOther].total};
+    Tally rest;
+    for (Class c : {kHyphenated, kGreekCyrillic, kOther}) {
+      rest.agree += pairs[c].agree;
+      rest.total += pairs[c].total;
+    }
     report << kModes[mode] << "  all but letters/digits: pairs " << Show(rest) << "\n";
     report << kModes[mode] << "  deduplicated lines that differ: "
            << DifferingLines(native.deduplicated[mode], windows.deduplicated[mode]) << " ("
            << native.deduplicated[mode].size() << " kept natively)\n";
-    for (Class c : {kAlphanumeric, kHyphenated})
+    for (Class c : {kAlphanumeric, kHyphenated, kGreekCyrillic})
       complete = complete && pairs[c].Complete() && positions[c].Complete();
   }
   return complete;

@@ -1,5 +1,6 @@
 #include "tests/collation/Corpus.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 
@@ -102,6 +103,29 @@ constexpr std::string_view kHyphenated[] = {
     "a-b",    "a'b",     "ab",       "a-b-c",    "abc",     "-",       "'",          "--",
     "x-ray",  "X-Ray",   "xray",     "e-mail",   "email",   "E-Mail",  "rock'n'roll"};
 
+// Greek and Cyrillic words, separated by spaces: both cases, accents, final sigma, io,
+// the Ukrainian letters, and a few mixed with Latin letters and digits.
+constexpr std::string_view kGreekAndCyrillicWords =
+    "\xCE\xB1 \xCE\x91 \xCE\xAC\xCE\xBB\xCF\x86\xCE\xB1 \xCE\xB1\xCE\xBB\xCF\x86\xCE\xB1 "
+    "\xCE\x86\xCE\xBB\xCF\x86\xCE\xB1 \xCE\x91\xCE\x9B\xCE\xA6\xCE\x91 "
+    "\xCE\xB2\xCE\xAE\xCF\x84\xCE\xB1 \xCF\x89\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 "
+    "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xCF\x83\xCE\xBF\xCF\x86\xCF\x8C\xCF\x82 "
+    "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x9F\xCE\xA3 \xCF\x83\xCE\xBF\xCF\x86\xCE\xBF\xCF\x83 \xCF\x8A "
+    "\xCE\x90 \xCF\x8D \xCF\x85 \xD1\x84 \xD0\x91 \xD0\xB1 \xD0\xB1\xD0\xB0\xD1\x80 "
+    "\xD0\x91\xD0\xB0\xD1\x80 \xD0\xB1\xD0\xB0\xD1\x80\xD0\xB0\xD0\xBD \xD0\xB5\xD0\xB6 "
+    "\xD1\x91\xD0\xB6 \xD0\x81\xD0\xB6 \xD0\xB5\xD0\xBB\xD1\x8C "
+    "\xD1\x91\xD0\xBB\xD0\xBA\xD0\xB0 \xD0\xB6\xD1\x83\xD0\xBA "
+    "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 "
+    "\xD0\xBC\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 "
+    "\xD0\x9C\xD0\x9E\xD0\xA1\xD0\x9A\xD0\x92\xD0\x90 \xD0\xBC\xD0\xB8\xD1\x80 "
+    "\xD0\xBC\xD1\x8B\xD0\xBB\xD0\xBE \xD1\x89\xD1\x83\xD0\xBA\xD0\xB0 \xD1\x8D\xD1\x85\xD0\xBE "
+    "\xD1\x8E\xD0\xB3 \xD1\x8F \xD0\xAF \xD2\x91\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xBA "
+    "\xD0\xB3\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xBA \xD1\x97\xD0\xB6\xD0\xB0\xD0\xBA "
+    "\xD1\x96\xD0\xB3\xD1\x80\xD0\xB8 \xD0\xB8\xD0\xB3\xD1\x80\xD0\xB8 a\xD0\xB1 \xD0\xB1"
+    "a "
+    "z\xCE\xB1 \xCE\xB1z x1\xD1\x8F \xD1\x8F"
+    "1x";
+
 std::string RandomCase(Random& random, std::string_view word) {
   std::string out(word);
   switch (random.Below(4)) {
@@ -141,6 +165,26 @@ void AddAlphanumeric(Random& random, std::vector<std::string>& lines) {
   for (int i = 0; i < 300; ++i) {
     std::string word = RandomCase(random, random.Pick(kWords));
     lines.push_back(word + std::to_string(random.Below(30)));  // one draw after the other
+  }
+}
+
+// Greek and Cyrillic next to Latin: each language keeps the Windows order of scripts.
+void AddGreekAndCyrillic(Random& random, std::vector<std::string>& lines) {
+  static constexpr std::string_view kLetters[] = {
+      "a",        "A",        "z",        "Z",        "1",        "\xCE\xB1", "\xCE\x91",
+      "\xCE\xAC", "\xCF\x89", "\xCE\xA9", "\xCF\x82", "\xCF\x83", "\xCE\xA3", "\xD0\xB1",
+      "\xD0\x91", "\xD0\xB5", "\xD1\x91", "\xD0\x81", "\xD0\xB6", "\xD1\x8F", "\xD0\xAF"};
+  for (std::size_t at = 0; at < kGreekAndCyrillicWords.size();) {
+    std::size_t end = std::min(kGreekAndCyrillicWords.find(' ', at), kGreekAndCyrillicWords.size());
+    for (int i = 0; i < 3; ++i)
+      lines.emplace_back(kGreekAndCyrillicWords.substr(at, end - at));
+    at = end + 1;
+  }
+  for (int i = 0; i < 600; ++i) {
+    std::string line;
+    for (std::size_t n = 1 + random.Below(4); n > 0; --n)
+      line += random.Pick(kLetters);
+    lines.push_back(line);
   }
 }
 
@@ -218,6 +262,7 @@ std::vector<std::string> MakeCorpus() {
   AddPaths(random, lines);
   AddLatin1AndHyphenated(random, lines);
   AddRandomLatin1(random, lines);
+  AddGreekAndCyrillic(random, lines);
   // Repeat some lines exactly, as word lists do.
   for (std::size_t i = 0, n = lines.size(); i < n / 20; ++i)
     lines.push_back(lines[random.Below(n)]);

@@ -122,6 +122,28 @@ TEST(CompareText, Latin1LettersAsWindows) {
   });
 }
 
+// Latin, then Greek, then Cyrillic in every language (the Russian and Greek runs of
+// these tests too), with each script's own letters in order.
+TEST(CompareText, ScriptsInOneOrderForEveryLanguage) {
+  ExpectOrders({
+      {u"z", u"\u03B1", -1, -1},       // z, alpha
+      {u"Z", u"\u0411", -1, -1},       // Z, Be
+      {u"zz", u"\u0430a", -1, -1},     // the script decides at the first letter
+      {u"\u03C9", u"\u0431", -1, -1},  // omega, be
+      {u"\u03A9", u"\u0430", -1, -1},  // Omega, a
+      {u"\u03B1", u"\u0391", -1, 0},   // alpha, Alpha
+      {u"\u03B1", u"\u03AC", -1, -1},  // alpha, alpha with tonos
+      {u"\u03AC", u"\u03B2", -1, -1},  // alpha with tonos, beta
+      {u"\u0431", u"\u0411", -1, 0},   // be, Be
+      {u"\u0435", u"\u0451", -1, -1},  // ie, io
+      {u"\u0451", u"\u0436", -1, -1},  // io, zhe
+      {u"\u0401", u"\u0435", 1, 1},    // Io, ie
+      {u"\u03C3", u"\u03C2", -1, 0},   // sigma, final sigma
+      {u"\u03A3", u"\u03C2", 1, 0},    // Sigma, final sigma
+      {u"\u03C2", u"\u03C4", -1, -1},  // final sigma, tau
+  });
+}
+
 TEST(CompareText, SortsEachLowerCaseLetterDirectlyBeforeItsCapital) {
   std::vector<std::u16string> items = {u"d", u"a", u"b", u"c", u"C", u"B", u"A", u"D"};
   std::stable_sort(items.begin(), items.end(),

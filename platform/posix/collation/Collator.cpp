@@ -67,8 +67,16 @@ UCollator* OpenFromRules(const Api& icu, const std::string& locale) {
   return collator;
 }
 
+[[noreturn]] void FailToConfigure(const Api& icu, UErrorCode status) {
+  std::string name = icu.u_errorName(status);
+  throw Exception(u"Cannot configure the ICU collator: " +
+                  std::u16string(name.begin(), name.end()));
+}
+
 // The same settings whatever the locale's own: Windows has no upper-case-first,
-// French accent order or numeric ordering in its default comparison.
+// French accent order or numeric ordering in its default comparison, and it keeps its
+// one order of scripts (Latin, Greek, Cyrillic...) in every language, where a locale
+// such as Russian or Greek would move its own script first.
 void Configure(const Api& icu, UCollator* collator) {
   const std::pair<UColAttribute, UColAttributeValue> settings[] = {
       {UCOL_STRENGTH, UCOL_TERTIARY},     {UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE},
@@ -79,12 +87,12 @@ void Configure(const Api& icu, UCollator* collator) {
   for (const auto& [attribute, value] : settings) {
     UErrorCode status = U_ZERO_ERROR;
     icu.ucol_setAttribute(collator, attribute, value, &status);
-    if (U_FAILURE(status)) {
-      std::string name = icu.u_errorName(status);
-      throw Exception(u"Cannot configure the ICU collator: " +
-                      std::u16string(name.begin(), name.end()));
-    }
+    if (U_FAILURE(status)) FailToConfigure(icu, status);
   }
+  // No reordering at all; the locale's letters and their rules stay as they are.
+  UErrorCode status = U_ZERO_ERROR;
+  icu.ucol_setReorderCodes(collator, nullptr, 0, &status);
+  if (U_FAILURE(status)) FailToConfigure(icu, status);
 }
 
 UCollator* Open() {

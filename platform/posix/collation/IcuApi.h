@@ -28,6 +28,7 @@ namespace Platform::Icu {
   X(ucol_getRules)                   \
   X(ucol_getFunctionalEquivalent)    \
   X(ucol_setAttribute)               \
+  X(ucol_setReorderCodes)            \
   X(ucol_strcoll)                    \
   X(ucol_getSortKey)                 \
   X(ucol_openElements)               \

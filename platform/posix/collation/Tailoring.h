@@ -27,6 +27,8 @@ inline constexpr char16_t kTailoringRules[] =
     u"<<\u00F5<<<\u00D5<<\u00F8<<<\u00D8"
     u"&d<<\u00F0<<<\u00D0"
     u"&ae=\u00E6&AE=\u00C6&ss=\u00DF&th=\u00FE&TH=\u00DE"
+    // Final sigma is a lower-case form of sigma, before the capital (ICU puts it after).
+    u"&\u03C3<<<\u03C2"
     // ICU weighs a middle dot after l as an accent (for Catalan); Windows keeps it a
     // symbol, so l and middle dot are l followed by that symbol.
     u"&l=l\\\u00B7/\\\u00B7&L=L\\\u00B7/\\\u00B7";
