@@ -68,4 +68,3 @@ void BM_ParseTexts(benchmark::State& state) {
 BENCHMARK(BM_ParseTexts);
 
 }  // namespace
-

@@ -84,4 +84,3 @@ void BM_AddOneUserValue(benchmark::State& state) {
 BENCHMARK(BM_AddOneUserValue)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-

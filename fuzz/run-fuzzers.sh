@@ -11,7 +11,7 @@ all=(fuzz_split fuzz_quotes fuzz_command_line fuzz_word_parser fuzz_registry_fil
   fuzz_purge_excluded)
 [ $# -gt 0 ] && targets=("$@") || targets=("${all[@]}")
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DTESSIK_FUZZ=ON -DTESSIK_TESTS=OFF >/dev/null
+  -DTESSIK_FUZZ=ON -DTESSIK_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build/fuzz -j "$(nproc)" --target "${targets[@]}"
 status=0
 for target in "${targets[@]}"; do
