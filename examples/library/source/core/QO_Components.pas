@@ -1,0 +1,7 @@
+unit QO_Components;
+
+interface
+
+implementation
+
+end.
