@@ -23,6 +23,8 @@ scripts/build.sh asan
 status=0
 echo "== Native tests (with the corpus on both builds)"
 ctest --preset debug -j "$jobs" || status=1
+echo "== The README's demonstration"
+TESSIK_EXE=build/optimized/tool/tessik bash scripts/demo.sh >/dev/null || status=1
 echo "== Optimised native tests"
 # The cross-checks with real Wine ran in the debug build; they test Wine, not the optimiser.
 ctest --preset optimized -j "$jobs" -E registry_wine_tests || status=1
