@@ -75,7 +75,7 @@ void ReportEnvironment(int index) {
   Dashes(17);
   WriteLine(u"Environment Vars:");
   SpacedDashes(9);
-  bool userEnvironment = index == 0 || index == 2;
+  bool userEnvironment = UsesUserEnvironment(index);
   ListRegistryValues(userEnvironment
                          ? u"HKCU\\Environment"
                          : DelphiVersions[size_t(index)].RootKey + u"\\Environment Variables",

@@ -32,6 +32,8 @@ std::u16string PackageDescription(std::u16string_view code);
 /// The key and name of the library's environment variable for a version.
 std::u16string EnvVarKey(int index);
 std::u16string EnvVarName(int index);
+/// The variable key of the 64-bit IDE (RootDir\bin64\bds.exe): RootKey\Environment Variables x64.
+std::u16string EnvVarKey64(int index);
 /// The variable's current value without enclosing double quotes; empty when absent.
 std::u16string ReadEnvVarValue(int index);
 

@@ -111,17 +111,17 @@ void InstallEnvPathEntry(int index) {
   WriteLine(u"InstallEnvPathEntry " + Info(index).VerName);
   std::u16string key = EnvVarKey(index), data, typeName;
   std::u16string folder = LibraryFolder(index, u"Win32", u"");
-  bool userEnvironment = index == 0 || index == 2;
+  bool userEnvironment = UsesUserEnvironment(index);
   if (ReadRegValue(key, u"Path", data, typeName) || userEnvironment) {
     AppendRegPathList(key, u"Path", folder);
     if (userEnvironment) BroadcastSettingsChanged();
     return;
   }
   TStringList list;
-  if (index <= 11) {
-    MoveSystemPath(index, list);
-  } else {
+  if (StartsPathFromSystemMacro(index)) {
     list.Add(u"$(PATH)");
+  } else {
+    MoveSystemPath(index, list);
   }
   list.Add(folder);
   AppendRegPathEntries(key, u"Path", list);
@@ -176,11 +176,11 @@ void InstallPlatform(int index, char16_t personality, std::u16string_view platfo
   if (DevMode != u"Source")
     AppendRegPathList(key, DebugDCUPathName(index, personality),
                       LibraryFolder(index, platform, u"Debug"));
-  if (index < 5 && DevMode != u"Source") {
+  if (CopiesUnitFiles(index) && DevMode != u"Source") {
     StepHeader(u"InstallDCUFiles ", index, personality, platform);
     TransferDCUFiles(index, false);
   }
-  if (index < 2) {
+  if (IsBuilderOnly(index)) {
     StepHeader(u"InstallHPPFiles ", index, personality, platform);
     TransferHPPFiles(index, false);
   }

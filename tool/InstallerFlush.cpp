@@ -164,6 +164,15 @@ bool HasUnpairedSingleQuote(std::u16string_view text) {
   return inSingle;
 }
 
+// Earlier releases wrote the C++Builder paths of 10 and 10.1 into the Delphi key, where the
+// IDE never reads them. The value names are C++Builder's own, so Delphi's values stay.
+void FlushFormerBuilderPaths(int index, std::u16string_view platform) {
+  std::u16string key = LibraryKey(index, u'd', platform);
+  RemoveLibraryEntries(key, SearchPathName(index, u'c'), index, true);
+  RemoveLibraryEntries(key, IncludePathName(index, u'c'), index, false);
+  RemoveLibraryEntries(key, BrowsingPathName(index, u'c'), index, true);
+}
+
 }  // namespace
 
 void RunUninstall(int index) {
@@ -219,13 +228,15 @@ void FlushPlatform(int index, char16_t personality, std::u16string_view platform
   if (!debug.empty()) {
     WriteLine(u"Flush Debug DCU Path");
     RemoveLibraryEntries(key, debug, index, true);
-  } else if (index < 5) {
+  } else if (CopiesUnitFiles(index)) {
     WriteLine(u"FlushDCUFiles " + info.VerName);
     WriteLine(u"   Personality " + p);
     WriteLine(u"   Platform " + std::u16string(platform));
     TransferDCUFiles(index, true);
   }
-  if (index < 2) {
+  if (personality == u'c' && HadBuilderPathsInDelphiKey(index))
+    FlushFormerBuilderPaths(index, platform);
+  if (IsBuilderOnly(index)) {
     WriteLine(u"FlushHPPFiles " + info.VerName);
     WriteLine(u"   Personality " + p);
     WriteLine(u"   Platform " + std::u16string(platform));

@@ -58,12 +58,12 @@ TEST(LibraryKey, FollowsTheVersionThresholds) {
       {11, u'd', u"", u"Software\\Embarcadero\\BDS\\9.0\\Library\\$(Platform)"},
       {11, u'd', u"Win64", u"Software\\Embarcadero\\BDS\\9.0\\Library\\Win64"},
       {9, u'c', u"Win32", u"Software\\CodeGear\\BDS\\7.0\\C++\\Paths"},
-      {18, u'c', u"Win32", u"Software\\Embarcadero\\BDS\\17.0\\Library\\Win32"},
+      {18, u'c', u"Win32", u"Software\\Embarcadero\\BDS\\17.0\\C++\\Paths\\Win32"},
       {16, u'c', u"Win64", u"Software\\Embarcadero\\BDS\\15.0\\C++\\Paths\\Win64"},
       {0, u'c', u"Win32", u"Software\\Borland\\C++Builder\\5.0\\Library"},
       {4, u' ', u"Win32", u"Software\\Borland\\Delphi\\7.0\\Library"},
       {14, u' ', u"Win32", u"Software\\Embarcadero\\BDS\\12.0\\Library\\Win32"},
-      {19, u'c', u"Win64", u"Software\\Embarcadero\\BDS\\18.0\\Library\\Win64"},
+      {19, u'c', u"Win64", u"Software\\Embarcadero\\BDS\\18.0\\C++\\Paths\\Win64"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(LibraryKey(c.Index, c.Personality, c.Platform), c.Key) << c.Index;
