@@ -72,7 +72,9 @@ bool KeepSystemPathFolder(int index, std::u16string_view folder) {
       if (Exists(f, u"\\" + name) || Exists(f, u"\\..\\..\\bin\\" + name)) return false;
     }
     if (entry.BplFolderNumber.empty()) continue;
-    std::u16string marker = u"RAD STUDIO\\" + std::u16string(entry.BplFolderNumber) + u".0\\BPL";
+    // "Studio\" also matches the older "RAD Studio\" form of the same folder.
+    std::u16string marker = (KeepsPackagesInStudioFolder(other) ? u"STUDIO\\" : u"RAD STUDIO\\") +
+                            std::u16string(entry.BplFolderNumber) + u".0\\BPL";
     if (upper.find(marker) != std::u16string::npos) return false;
   }
   return true;

@@ -57,6 +57,19 @@ inline constexpr std::array kVersionTable = {
                   u"17"},
     TVersionEntry{u"d10_1", u"Software\\Embarcadero\\BDS\\18.0", u"RAD Studio 10.1 Berlin", u"240",
                   u"18"},
+    // The versions after these twenty run with "All" only where they are installed.
+    TVersionEntry{u"d10_2", u"Software\\Embarcadero\\BDS\\19.0", u"RAD Studio 10.2 Tokyo", u"250",
+                  u"19"},
+    TVersionEntry{u"d10_3", u"Software\\Embarcadero\\BDS\\20.0", u"RAD Studio 10.3 Rio", u"260",
+                  u"20"},
+    TVersionEntry{u"d10_4", u"Software\\Embarcadero\\BDS\\21.0", u"RAD Studio 10.4 Sydney", u"270",
+                  u"21"},
+    TVersionEntry{u"d11", u"Software\\Embarcadero\\BDS\\22.0", u"RAD Studio 11 Alexandria", u"280",
+                  u"22"},
+    TVersionEntry{u"d12", u"Software\\Embarcadero\\BDS\\23.0", u"RAD Studio 12 Athens", u"290",
+                  u"23"},
+    TVersionEntry{u"d13", u"Software\\Embarcadero\\BDS\\37.0", u"RAD Studio 13 Florence", u"370",
+                  u"37"},
 };
 
 inline constexpr int kVersionCount = int(kVersionTable.size());

@@ -8,7 +8,7 @@
 
 #include "common/QO_StringList.h"
 
-/// Finds the library root, prints "CurQORDir=", detects the twenty versions into
+/// Finds the library root, prints "CurQORDir=", detects the versions of the table into
 /// DelphiVersions and reads the operation parameters (consuming them all).
 void InitInstallEnvironment(TStringList& params);
 

@@ -141,6 +141,13 @@ void RunInstall(int index) {
   WriteLine(u"We are here to install " + Info(index).VerName);
   FlushVersion(index);
   InstallVersion(index);
+  RequestEnvOptionsUpdate(index);
+}
+
+void RequestEnvOptionsUpdate(int index) {
+  const TDelphiInfo& info = Info(index);
+  if (!info.IsInstalled || !BuildsFromEnvOptions(index)) return;
+  WriteRegValue(info.RootKey + u"\\Globals", u"ForceEnvOptionsUpdate", u"1", u"REG_SZ");
 }
 
 void InstallVersion(int index) {

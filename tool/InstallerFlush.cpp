@@ -181,6 +181,7 @@ void RunUninstall(int index) {
   if (EqualsIgnoreCase(info.QORInstalledDir, QORDir) ||
       EqualsIgnoreCase(info.QORInstalledDir, QORDirShort)) {
     FlushVersion(index);
+    RequestEnvOptionsUpdate(index);
     return;
   }
   WriteLine(u"This folder has not been installed.");
