@@ -54,22 +54,24 @@ void PurgeIfInstalled(int index, std::u16string_view package) {
   PurgeExcluded(file, package);
 }
 
-void InstallKnownPackages(int index) {
+// The design packages of one platform's build in one package list of the IDE: "Known
+// Packages" (Win32) or the 64-bit IDE's "Known Packages x64" (Win64).
+void InstallKnownPackages(int index, std::u16string_view list, std::u16string_view platform) {
   const TDelphiInfo& info = Info(index);
   Dashes(48);
-  WriteLine(u"Install Known Packages" + info.VerName);
+  WriteLine(u"Install " + std::u16string(list) + info.VerName);
   Dashes(48);
-  std::u16string key = info.RootKey + u"\\Known Packages";
+  std::u16string key = info.RootKey + u"\\" + std::u16string(list);
   TQO_StringList lines;
   ReadRegValues(key, lines);
   for (auto code : DesignPackageCodes) {
     if (!PackageRequirementsMet(index, code)) continue;
     std::u16string file =
-        JoinPath(LibraryFolder(index, u"Win32", u""), PackageName(code, index) + u".bpl");
+        JoinPath(LibraryFolder(index, platform, u""), PackageName(code, index) + u".bpl");
     if (Platform::FileExists(file))
       lines.Add(QuoteText(file, kQuoteDouble) + u"=" +
                 QuoteText(PackageDescription(code), kQuoteDouble));
-    PurgeIfInstalled(index, PackageName(code, index));
+    if (platform == u"Win32") PurgeIfInstalled(index, PackageName(code, index));
   }
   for (const auto& line : lines.Items())
     WriteLine(line);
@@ -86,6 +88,11 @@ void InstallRegistryEntry(int index) {
 void InstallEnvVarEntry(int index) {
   WriteLine(u"InstallEnvVarEntry " + Info(index).VerName);
   WriteRegValue(EnvVarKey(index), EnvVarName(index), QORDir, u"");
+}
+
+void InstallEnvVarEntry64(int index) {
+  WriteLine(u"InstallEnvVarEntry x64 " + Info(index).VerName);
+  WriteRegValue(EnvVarKey64(index), EnvVarName(index), QORDir, u"");
 }
 
 // The system Path without the folders of other IDEs, for an IDE's first own Path.
@@ -127,6 +134,21 @@ void InstallEnvPathEntry(int index) {
   AppendRegPathEntries(key, u"Path", list);
 }
 
+// The 64-bit IDE loads the library's Win64 runtime packages through its own Path.
+void InstallEnvPathEntry64(int index) {
+  WriteLine(u"InstallEnvPathEntry x64 " + Info(index).VerName);
+  std::u16string key = EnvVarKey64(index), data, typeName;
+  std::u16string folder = LibraryFolder(index, u"Win64", u"");
+  if (ReadRegValue(key, u"Path", data, typeName)) {
+    AppendRegPathList(key, u"Path", folder);
+    return;
+  }
+  TStringList list;
+  list.Add(u"$(PATH)");
+  list.Add(folder);
+  AppendRegPathEntries(key, u"Path", list);
+}
+
 void SplitPlatforms(std::u16string_view platforms, TStringList& list) {
   TSplitSettings settings;
   settings.SpaceSeparates = true;
@@ -151,10 +173,14 @@ void RequestEnvOptionsUpdate(int index) {
 }
 
 void InstallVersion(int index) {
-  InstallKnownPackages(index);
+  bool ide64 = Info(index).HasIde64;
+  InstallKnownPackages(index, u"Known Packages", u"Win32");
+  if (ide64) InstallKnownPackages(index, u"Known Packages x64", u"Win64");
   InstallRegistryEntry(index);
   InstallEnvVarEntry(index);
+  if (ide64) InstallEnvVarEntry64(index);
   InstallEnvPathEntry(index);
+  if (ide64) InstallEnvPathEntry64(index);
   TStringList platforms;
   SplitPlatforms(Info(index).DelphiPlatforms, platforms);
   for (const auto& platform : platforms.Items())

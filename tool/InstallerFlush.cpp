@@ -109,6 +109,16 @@ void FlushEnvPathEntry(int index) {
   RemoveLibraryEntries(EnvVarKey(index), u"Path", index, false);
 }
 
+void FlushEnvVarEntry64(int index) {
+  WriteLine(u"FlushEnvVarEntry x64 " + Info(index).VerName);
+  DeleteRegValue(EnvVarKey64(index), EnvVarName(index));
+}
+
+void FlushEnvPathEntry64(int index) {
+  WriteLine(u"FlushEnvPathEntry x64 " + Info(index).VerName);
+  RemoveLibraryEntries(EnvVarKey64(index), u"Path", index, false);
+}
+
 // Whether the rest of an item after a library root names one of the library's folders.
 bool IsLibraryFolder(int index, std::u16string_view rest) {
   if (StartsWithIgnoreCase(rest, u"\\lib\\")) {
@@ -191,12 +201,19 @@ void RunUninstall(int index) {
 }
 
 void FlushVersion(int index) {
+  bool ide64 = Info(index).HasIde64;
   FlushPackageList(index, u"Known Packages");
   FlushPackageList(index, u"Disabled Packages");
+  if (ide64) {
+    FlushPackageList(index, u"Known Packages x64");
+    FlushPackageList(index, u"Disabled Packages x64");
+  }
   FlushPackageCache(index);
   FlushRegistryEntry(index);
   FlushEnvVarEntry(index);
+  if (ide64) FlushEnvVarEntry64(index);
   FlushEnvPathEntry(index);
+  if (ide64) FlushEnvPathEntry64(index);
   TStringList platforms;
   TSplitSettings settings;
   settings.SpaceSeparates = true;
