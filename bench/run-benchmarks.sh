@@ -60,7 +60,7 @@ row "PackageInfo (peer: trivial C++ program)" "$(median 300 "$tessik PackageInfo
 row "MakeList c;a;b /sa (three items)" "$(median 300 "$tessik MakeList c;a;b /sa")" \
   "$(peak_kb "$tessik" MakeList 'c;a;b' /sa)" ""
 
-# The IDE operations on a large prefix: 20 MB system.reg, 2 MB user.reg, all twenty IDEs
+# The IDE operations on a large prefix: 20 MB system.reg, 2 MB user.reg, all twenty-six IDEs
 # registered with full path settings, run from a library tree.
 # With Wine at hand the prefix starts as a copy of the test prefix (scripts/wine-run makes
 # it), so that wine reg can run on it as the peer of RegQuery and RegAdd.
@@ -87,17 +87,25 @@ mkdir -p "$work/qor/bin/tool" "$WINEPREFIX/drive_c" "$WINEPREFIX/dosdevices"
 ln -sfn ../drive_c "$WINEPREFIX/dosdevices/c:"
 cp "$tessik" "$work/qor/bin/tool/tessik"
 ide=$work/qor/bin/tool/tessik
-codes=(c5 c6 d5 d6 d7 d2005 d2006 d2007 d2009 d2010 d2011 d2012 d2013 d2014 dxe5 dxe6 dxe7 dxe8 d10 d10_1)
+codes=(c5 c6 d5 d6 d7 d2005 d2006 d2007 d2009 d2010 d2011 d2012 d2013 d2014 dxe5 dxe6 dxe7 dxe8 d10 d10_1
+       d10_2 d10_3 d10_4 d11 d12 d13)
 keys=("Borland\\C++Builder\\5.0" "Borland\\C++Builder\\6.0" "Borland\\Delphi\\5.0" "Borland\\Delphi\\6.0"
       "Borland\\Delphi\\7.0" "Borland\\BDS\\3.0" "Borland\\BDS\\4.0" "Borland\\BDS\\5.0" "CodeGear\\BDS\\6.0"
       "CodeGear\\BDS\\7.0" "Embarcadero\\BDS\\8.0" "Embarcadero\\BDS\\9.0" "Embarcadero\\BDS\\10.0"
       "Embarcadero\\BDS\\11.0" "Embarcadero\\BDS\\12.0" "Embarcadero\\BDS\\14.0" "Embarcadero\\BDS\\15.0"
-      "Embarcadero\\BDS\\16.0" "Embarcadero\\BDS\\17.0" "Embarcadero\\BDS\\18.0")
+      "Embarcadero\\BDS\\16.0" "Embarcadero\\BDS\\17.0" "Embarcadero\\BDS\\18.0" "Embarcadero\\BDS\\19.0"
+      "Embarcadero\\BDS\\20.0" "Embarcadero\\BDS\\21.0" "Embarcadero\\BDS\\22.0" "Embarcadero\\BDS\\23.0"
+      "Embarcadero\\BDS\\37.0")
 for i in "${!codes[@]}"; do
   code=${codes[$i]} key="HKCU\\Software\\${keys[$i]}"
   mkdir -p "$WINEPREFIX/drive_c/IDE/$code/bin" "$work/qor/lib/$code/Win32/Release"
   touch "$WINEPREFIX/drive_c/IDE/$code/bin/dcc64.exe" "$work/qor/lib/$code/Win32/Release/qor5cdt_$code.bpl" \
     "$WINEPREFIX/drive_c/IDE/$code/bin/default.bpr" "$WINEPREFIX/drive_c/IDE/$code/bin/defproj.dof"
+  if [ "$code" = d12 ] || [ "$code" = d13 ]; then  # the 64-bit IDE, with its own package list
+    mkdir -p "$WINEPREFIX/drive_c/IDE/$code/bin64" "$work/qor/lib/$code/Win64/Release"
+    touch "$WINEPREFIX/drive_c/IDE/$code/bin64/bds.exe" "$work/qor/lib/$code/Win64/Release/qor5cdt_$code.bpl"
+    "$ide" RegAdd "$key\\Known Packages x64" /v "C:\\IDE\\$code\\bin64\\dclstd.bpl" /d "Standard"
+  fi
   "$ide" RegAdd "$key" /v RootDir /d "C:\\IDE\\$code"
   "$ide" RegAdd "$key\\Known Packages" /v "C:\\IDE\\$code\\bin\\dclstd.bpl" /d "Standard"
   "$ide" RegAdd "$key\\Environment Variables" /v Path /d "C:\\Tools;C:\\More"
@@ -136,7 +144,7 @@ for _ in $(seq "$runs"); do
   uninstall_runs+=("$(awk -v a="$mid" -v b="$end" 'BEGIN { print b - a }')")
 done
 med() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-row "Install All (20 IDEs, 2 MB user.reg)" "$(med "${install_runs[@]}")" "$(peak_kb "$ide" Install All)" ""
+row "Install All (26 IDEs, 2 MB user.reg)" "$(med "${install_runs[@]}")" "$(peak_kb "$ide" Install All)" ""
 row "Uninstall All" "$(med "${uninstall_runs[@]}")" "$(peak_kb "$ide" Uninstall All)" ""
 
 # The search word parser, in process.

@@ -12,50 +12,6 @@
 
 namespace {
 
-struct TVersionNumber {
-  int Index;
-  std::u16string_view Number;
-};
-
-// "coreide" + number + ".bpl" marks the folders of the IDEs from d7 on.
-constexpr std::array<TVersionNumber, 16> kCoreIdeNumbers = {{
-    {4, u"70"},
-    {5, u"90"},
-    {6, u"100"},
-    {7, u"110"},
-    {8, u"120"},
-    {9, u"140"},
-    {10, u"150"},
-    {11, u"160"},
-    {12, u"170"},
-    {13, u"180"},
-    {14, u"190"},
-    {15, u"200"},
-    {16, u"210"},
-    {17, u"220"},
-    {18, u"230"},
-    {19, u"240"},
-}};
-
-// "RAD Studio\<number>.0\Bpl" is the package output folder of the IDEs from d2005 on.
-constexpr std::array<TVersionNumber, 15> kBplFolderNumbers = {{
-    {5, u"3"},
-    {6, u"4"},
-    {7, u"5"},
-    {8, u"6"},
-    {9, u"7"},
-    {10, u"8"},
-    {11, u"9"},
-    {12, u"10"},
-    {13, u"11"},
-    {14, u"12"},
-    {15, u"14"},
-    {16, u"15"},
-    {17, u"16"},
-    {18, u"17"},
-    {19, u"18"},
-}};
-
 struct TRequirement {
   std::u16string_view Base;
   std::u16string_view Packages;
@@ -107,15 +63,18 @@ bool KeepSystemPathFolder(int index, std::u16string_view folder) {
   std::u16string f(folder);
   if (!f.empty() && f.back() == u'\\') f.pop_back();
   if (!Platform::DirectoryExists(f) || HoldsOlderIde(index, f)) return false;
-  for (const auto& core : kCoreIdeNumbers) {
-    if (core.Index == index) continue;
-    std::u16string name = u"coreide" + std::u16string(core.Number) + u".bpl";
-    if (Exists(f, u"\\" + name) || Exists(f, u"\\..\\..\\bin\\" + name)) return false;
-  }
   std::u16string upper = Platform::UpperCase(f);
-  for (const auto& bpl : kBplFolderNumbers) {
-    if (bpl.Index == index) continue;
-    std::u16string marker = u"RAD STUDIO\\" + std::u16string(bpl.Number) + u".0\\BPL";
+  for (int other = 0; other < kVersionCount; ++other) {
+    if (other == index) continue;
+    const TVersionEntry& entry = kVersionTable[size_t(other)];
+    if (!entry.CoreIdeNumber.empty()) {
+      std::u16string name = u"coreide" + std::u16string(entry.CoreIdeNumber) + u".bpl";
+      if (Exists(f, u"\\" + name) || Exists(f, u"\\..\\..\\bin\\" + name)) return false;
+    }
+    if (entry.BplFolderNumber.empty()) continue;
+    // "Studio\" also matches the older "RAD Studio\" form of the same folder.
+    std::u16string marker = (KeepsPackagesInStudioFolder(other) ? u"STUDIO\\" : u"RAD STUDIO\\") +
+                            std::u16string(entry.BplFolderNumber) + u".0\\BPL";
     if (upper.find(marker) != std::u16string::npos) return false;
   }
   return true;
@@ -141,8 +100,11 @@ bool RequiredPackageExists(int index, std::u16string_view name) {
   if (EqualsIgnoreCase(name, u"infopower"))
     return Platform::FileExists(u"ip2007v7.bpl") || Platform::FileExists(u"ip2009v7.bpl");
   std::u16string folder = JoinPath(DelphiVersions[size_t(index)].RootDir, u"Lib\\");
-  std::u16string file = std::u16string(name) + (index == 0 || index == 2 ? u"50" : u"") + u".dcp";
-  std::u16string sub = index <= 1 ? u"Obj\\" : index >= 10 ? u"win32\\release\\" : u"";
+  std::u16string file =
+      std::u16string(name) + (HasVersionedPackageNames(index) ? u"50" : u"") + u".dcp";
+  std::u16string sub = IsBuilderOnly(index)            ? u"Obj\\"
+                       : HasPlatformUnitFolders(index) ? u"win32\\release\\"
+                                                       : u"";
   if (Platform::FileExists(folder + sub + file)) return true;
   return Platform::FileExists(folder + sub + u"vcl" + file);
 }

@@ -58,16 +58,19 @@ void ReportBasicInfo(int index) {
   Dashes(31);
 }
 
-void ReportPackages(const TDelphiInfo& info) {
+// The known and disabled package lists; `suffix` " x64" names those of the 64-bit IDE.
+void ReportPackages(const TDelphiInfo& info, std::u16string_view suffix) {
+  std::u16string known = u"Known Packages" + std::u16string(suffix);
+  std::u16string disabled = u"Disabled Packages" + std::u16string(suffix);
   Dashes(15);
-  WriteLine(u"Known Packages:");
+  WriteLine(known + u":");
   SpacedDashes(8);
-  ListRegistryValues(info.RootKey + u"\\Known Packages", TListStyle::Name);
+  ListRegistryValues(info.RootKey + u"\\" + known, TListStyle::Name);
   Dashes(15);
   Dashes(15);
-  WriteLine(u"Disabled Packages:");
+  WriteLine(disabled + u":");
   SpacedDashes(8);
-  ListRegistryValues(info.RootKey + u"\\Disabled Packages", TListStyle::Name);
+  ListRegistryValues(info.RootKey + u"\\" + disabled, TListStyle::Name);
   Dashes(15);
 }
 
@@ -75,7 +78,7 @@ void ReportEnvironment(int index) {
   Dashes(17);
   WriteLine(u"Environment Vars:");
   SpacedDashes(9);
-  bool userEnvironment = index == 0 || index == 2;
+  bool userEnvironment = UsesUserEnvironment(index);
   ListRegistryValues(userEnvironment
                          ? u"HKCU\\Environment"
                          : DelphiVersions[size_t(index)].RootKey + u"\\Environment Variables",
@@ -113,7 +116,9 @@ void ReportPlatforms(int index) {
 
 void ReportVersion(int index) {
   ReportBasicInfo(index);
-  ReportPackages(DelphiVersions[size_t(index)]);
+  const TDelphiInfo& info = DelphiVersions[size_t(index)];
+  ReportPackages(info, u"");
+  if (info.HasIde64) ReportPackages(info, u" x64");
   ReportEnvironment(index);
   ReportPlatforms(index);
 }

@@ -54,18 +54,12 @@ struct TDisplayName {
   std::u16string_view Name;
 };
 
-constexpr std::array<TDisplayName, 11> kNamedCodes = {{
-    {u"c5", u"C++ Builder 5"},
-    {u"c6", u"C++ Builder 6"},
+// Codes outside the table that still have a name.
+constexpr std::array<TDisplayName, 4> kNamedCodes = {{
     {u"dxe", u"RAD Studio XE"},
     {u"dxe2", u"RAD Studio XE2"},
     {u"dxe3", u"RAD Studio XE3"},
     {u"dxe4", u"RAD Studio XE4"},
-    {u"dxe5", u"RAD Studio XE5"},
-    {u"dxe6", u"RAD Studio XE6"},
-    {u"dxe7", u"RAD Studio XE7"},
-    {u"dxe8", u"RAD Studio XE8"},
-    {u"d10", u"RAD Studio 10 Seattle"},
 }};
 
 struct TNumberedName {
@@ -155,13 +149,15 @@ void DetectVersion(int index) {
   info.AllUsers = ReadInstallation(u"HKLM\\", info);
   info.CurUser = !info.AllUsers && ReadInstallation(u"HKCU\\", info);
   info.IsInstalled = info.AllUsers || info.CurUser;
-  bool win64 = Platform::FileExists(JoinPath(info.RootDir, u"bin\\dcc64.exe"));
-  if (index < 2) {
-    info.CPPBPlatforms = u"Win32";
-  } else {
-    info.DelphiPlatforms = index >= 11 ? PlatformsFor(win64) : u"Win32";
-    if (index >= 6) info.CPPBPlatforms = index >= 13 ? PlatformsFor(win64) : u"Win32";
-  }
+  // Without a RootDir the files would be looked for at the root of the current drive.
+  bool win64 =
+      !info.RootDir.empty() && Platform::FileExists(JoinPath(info.RootDir, u"bin\\dcc64.exe"));
+  info.HasIde64 =
+      !info.RootDir.empty() && Platform::FileExists(JoinPath(info.RootDir, u"bin64\\bds.exe"));
+  if (!IsBuilderOnly(index))
+    info.DelphiPlatforms = HasPlatformKeys(index) ? PlatformsFor(win64) : u"Win32";
+  if (HasBuilderPersonality(index))
+    info.CPPBPlatforms = BuilderHasWin64(index) ? PlatformsFor(win64) : u"Win32";
   info.QORInstalledDir = ReadUnquoted(u"HKCU\\Software\\Tolvane\\QOR\\InstallPaths", info.VerName);
   std::u16string lib = JoinPath(QORDir, u"lib\\" + info.VerName + u"\\Win32\\");
   info.LibConfig = Platform::DirectoryExists(lib + u"Release") ? u"Release"
@@ -201,7 +197,8 @@ std::u16string VersionRootKey(std::u16string_view code) {
 }
 
 std::u16string VersionDisplayName(std::u16string_view code) {
-  if (code == u"d10_1") return u"RAD Studio 10.1 Berlin";
+  for (const auto& entry : kVersionTable)
+    if (code == entry.VerName) return std::u16string(entry.DisplayName);
   for (const auto& named : kNamedCodes)
     if (code == named.Code) return std::u16string(named.Name);
   int number = StrToInt(code.empty() ? code : code.substr(1));
@@ -230,12 +227,16 @@ std::u16string PackageDescription(std::u16string_view code) {
 }
 
 std::u16string EnvVarKey(int index) {
-  if (index == 0 || index == 2) return u"HKCU\\Environment";
+  if (UsesUserEnvironment(index)) return u"HKCU\\Environment";
   return std::u16string(kVersionTable[size_t(index)].RootKey) + u"\\Environment Variables";
 }
 
+std::u16string EnvVarKey64(int index) {
+  return std::u16string(kVersionTable[size_t(index)].RootKey) + u"\\Environment Variables x64";
+}
+
 std::u16string EnvVarName(int index) {
-  if (index == 0 || index == 2)
+  if (UsesUserEnvironment(index))
     return u"qor5_" + std::u16string(kVersionTable[size_t(index)].VerName);
   return u"qor5";
 }
@@ -245,24 +246,18 @@ std::u16string ReadEnvVarValue(int index) {
 }
 
 std::u16string LibraryKey(int index, char16_t personality, std::u16string_view platform) {
-  std::u16string code(kVersionTable[size_t(index)].VerName);
-  if (personality != u' ' && !code.empty()) code[0] = personality;
-  std::u16string subkey = u"Library";
-  std::u16string_view head = std::u16string_view(code).substr(0, 3);
-  if (EqualsIgnoreCase(head, u"c20") || EqualsIgnoreCase(head, u"cxe")) subkey = u"C++\\Paths";
-  if (EqualsIgnoreCase(code, u"c2006") || EqualsIgnoreCase(code, u"c2007")) subkey = u"CppPaths";
-  std::u16string_view year = std::u16string_view(code).substr(1, 4);
-  std::u16string_view two = std::u16string_view(code).substr(1, 2);
-  if (year == u"2012" || year == u"2013" || year == u"2014" || EqualsIgnoreCase(two, u"xe") ||
-      two == u"10")
+  std::u16string subkey = u"Library";  // Delphi's, and that of c5 and c6
+  if (personality == u'c' && !IsBuilderOnly(index))
+    subkey = UsesCppPathsKey(index) ? u"CppPaths" : u"C++\\Paths";
+  if (HasPlatformKeys(index))
     subkey +=
         u"\\" + (platform.empty() ? std::u16string(u"$(Platform)") : std::u16string(platform));
-  return VersionRootKey(code) + u"\\" + subkey;
+  return std::u16string(kVersionTable[size_t(index)].RootKey) + u"\\" + subkey;
 }
 
 std::u16string SearchPathName(int index, char16_t personality) {
-  if (personality != u'c' || index < 2) return u"Search Path";
-  return index == 6 || index == 7 ? u"SearchPath" : u"LibraryPath";
+  if (personality != u'c' || IsBuilderOnly(index)) return u"Search Path";
+  return UsesCppPathsKey(index) ? u"SearchPath" : u"LibraryPath";
 }
 
 std::u16string PackageSearchPathName() {
@@ -270,16 +265,16 @@ std::u16string PackageSearchPathName() {
 }
 
 std::u16string IncludePathName(int index, char16_t personality) {
-  return index < 2 || personality == u'd' ? u"" : u"IncludePath";
+  return IsBuilderOnly(index) || personality == u'd' ? u"" : u"IncludePath";
 }
 
 std::u16string BrowsingPathName(int index, char16_t personality) {
-  bool builderStyle = personality == u'c' && index >= 2 && index != 6 && index != 7;
+  bool builderStyle = personality == u'c' && !IsBuilderOnly(index) && !UsesCppPathsKey(index);
   return builderStyle ? u"BrowsingPath" : u"Browsing Path";
 }
 
 std::u16string DebugDCUPathName(int index, char16_t personality) {
-  return personality == u'd' && index >= 5 ? u"Debug DCU Path" : u"";
+  return personality == u'd' && HasDebugDCUPath(index) ? u"Debug DCU Path" : u"";
 }
 
 std::u16string LibraryFolder(int index, std::u16string_view platform,
@@ -299,7 +294,7 @@ void AddSourceFolders(TStringList& list, std::u16string_view root) {
 void AppendSourceFolderPaths(std::u16string_view keyPath, std::u16string_view valueName, int index,
                              std::u16string_view root) {
   std::u16string base(root);
-  if (base.empty()) base = index == 0 || index == 2 ? QORDir : u"$(" + EnvVarName(index) + u")";
+  if (base.empty()) base = UsesUserEnvironment(index) ? QORDir : u"$(" + EnvVarName(index) + u")";
   TStringList entries;
   AddSourceFolders(entries, base);
   AppendRegPathEntries(keyPath, valueName, entries);

@@ -8,7 +8,7 @@
 
 #include "common/QO_StringList.h"
 
-/// Finds the library root, prints "CurQORDir=", detects the twenty versions into
+/// Finds the library root, prints "CurQORDir=", detects the versions of the table into
 /// DelphiVersions and reads the operation parameters (consuming them all).
 void InitInstallEnvironment(TStringList& params);
 
@@ -32,6 +32,8 @@ std::u16string PackageDescription(std::u16string_view code);
 /// The key and name of the library's environment variable for a version.
 std::u16string EnvVarKey(int index);
 std::u16string EnvVarName(int index);
+/// The variable key of the 64-bit IDE (RootDir\bin64\bds.exe): RootKey\Environment Variables x64.
+std::u16string EnvVarKey64(int index);
 /// The variable's current value without enclosing double quotes; empty when absent.
 std::u16string ReadEnvVarValue(int index);
 

@@ -60,22 +60,24 @@ void PurgeIfInstalled(int index, std::u16string_view package) {
   PurgeExcluded(file, package);
 }
 
-void InstallKnownPackages(int index) {
+// The design packages of one platform's build in one package list of the IDE: "Known
+// Packages" (Win32) or the 64-bit IDE's "Known Packages x64" (Win64).
+void InstallKnownPackages(int index, std::u16string_view list, std::u16string_view platform) {
   const TDelphiInfo& info = Info(index);
   Dashes(48);
-  WriteLine(u"Install Known Packages" + info.VerName);
+  WriteLine(u"Install " + std::u16string(list) + info.VerName);
   Dashes(48);
-  std::u16string key = info.RootKey + u"\\Known Packages";
+  std::u16string key = info.RootKey + u"\\" + std::u16string(list);
   TQO_StringList lines;
   ReadRegValues(key, lines);
   for (auto code : DesignPackageCodes) {
     if (!PackageRequirementsMet(index, code)) continue;
     std::u16string file =
-        JoinPath(LibraryFolder(index, u"Win32", u""), PackageName(code, index) + u".bpl");
+        JoinPath(LibraryFolder(index, platform, u""), PackageName(code, index) + u".bpl");
     if (Platform::FileExists(file))
       lines.Add(QuoteText(file, kQuoteDouble) + u"=" +
                 QuoteText(PackageDescription(code), kQuoteDouble));
-    PurgeIfInstalled(index, PackageName(code, index));
+    if (platform == u"Win32") PurgeIfInstalled(index, PackageName(code, index));
   }
   for (const auto& line : lines.Items())
     WriteLine(line);
@@ -92,6 +94,11 @@ void InstallRegistryEntry(int index) {
 void InstallEnvVarEntry(int index) {
   WriteLine(u"InstallEnvVarEntry " + Info(index).VerName);
   WriteRegValue(EnvVarKey(index), EnvVarName(index), QORDir, u"");
+}
+
+void InstallEnvVarEntry64(int index) {
+  WriteLine(u"InstallEnvVarEntry x64 " + Info(index).VerName);
+  WriteRegValue(EnvVarKey64(index), EnvVarName(index), QORDir, u"");
 }
 
 // The system Path without the folders of other IDEs, for an IDE's first own Path.
@@ -117,18 +124,33 @@ void InstallEnvPathEntry(int index) {
   WriteLine(u"InstallEnvPathEntry " + Info(index).VerName);
   std::u16string key = EnvVarKey(index), data, typeName;
   std::u16string folder = LibraryFolder(index, u"Win32", u"");
-  bool userEnvironment = index == 0 || index == 2;
+  bool userEnvironment = UsesUserEnvironment(index);
   if (ReadRegValue(key, u"Path", data, typeName) || userEnvironment) {
     AppendRegPathList(key, u"Path", folder);
     if (userEnvironment) BroadcastSettingsChanged();
     return;
   }
   TStringList list;
-  if (index <= 11) {
-    MoveSystemPath(index, list);
-  } else {
+  if (StartsPathFromSystemMacro(index)) {
     list.Add(u"$(PATH)");
+  } else {
+    MoveSystemPath(index, list);
   }
+  list.Add(folder);
+  AppendRegPathEntries(key, u"Path", list);
+}
+
+// The 64-bit IDE loads the library's Win64 runtime packages through its own Path.
+void InstallEnvPathEntry64(int index) {
+  WriteLine(u"InstallEnvPathEntry x64 " + Info(index).VerName);
+  std::u16string key = EnvVarKey64(index), data, typeName;
+  std::u16string folder = LibraryFolder(index, u"Win64", u"");
+  if (ReadRegValue(key, u"Path", data, typeName)) {
+    AppendRegPathList(key, u"Path", folder);
+    return;
+  }
+  TStringList list;
+  list.Add(u"$(PATH)");
   list.Add(folder);
   AppendRegPathEntries(key, u"Path", list);
 }
@@ -147,13 +169,24 @@ void RunInstall(int index) {
   WriteLine(u"We are here to install " + Info(index).VerName);
   FlushVersion(index);
   InstallVersion(index);
+  RequestEnvOptionsUpdate(index);
+}
+
+void RequestEnvOptionsUpdate(int index) {
+  const TDelphiInfo& info = Info(index);
+  if (!info.IsInstalled || !BuildsFromEnvOptions(index)) return;
+  WriteRegValue(info.RootKey + u"\\Globals", u"ForceEnvOptionsUpdate", u"1", u"REG_SZ");
 }
 
 void InstallVersion(int index) {
-  InstallKnownPackages(index);
+  bool ide64 = Info(index).HasIde64;
+  InstallKnownPackages(index, u"Known Packages", u"Win32");
+  if (ide64) InstallKnownPackages(index, u"Known Packages x64", u"Win64");
   InstallRegistryEntry(index);
   InstallEnvVarEntry(index);
+  if (ide64) InstallEnvVarEntry64(index);
   InstallEnvPathEntry(index);
+  if (ide64) InstallEnvPathEntry64(index);
   TStringList platforms;
   SplitPlatforms(Info(index).DelphiPlatforms, platforms);
   for (const auto& platform : platforms.Items())
@@ -182,11 +215,11 @@ void InstallPlatform(int index, char16_t personality, std::u16string_view platfo
   if (DevMode != u"Source")
     AppendRegPathList(key, DebugDCUPathName(index, personality),
                       LibraryFolder(index, platform, u"Debug"));
-  if (index < 5 && DevMode != u"Source") {
+  if (CopiesUnitFiles(index) && DevMode != u"Source") {
     StepHeader(u"InstallDCUFiles ", index, personality, platform);
     TransferDCUFiles(index, false);
   }
-  if (index < 2) {
+  if (IsBuilderOnly(index)) {
     StepHeader(u"InstallHPPFiles ", index, personality, platform);
     TransferHPPFiles(index, false);
   }

@@ -5,6 +5,9 @@
 
 /// Install: prints its banner, removes what an earlier installation left, then installs.
 void RunInstall(int index);
+/// Command-line builds read the library paths from the IDE's EnvOptions.proj, which the IDE
+/// rewrites at its next start when asked to: asks it, for an installed version that has one.
+void RequestEnvOptionsUpdate(int index);
 /// Every install step for one version, in order.
 void InstallVersion(int index);
 /// The path settings and unit copies of one personality ('d' or 'c') and platform.

@@ -109,6 +109,16 @@ void FlushEnvPathEntry(int index) {
   RemoveLibraryEntries(EnvVarKey(index), u"Path", index, false);
 }
 
+void FlushEnvVarEntry64(int index) {
+  WriteLine(u"FlushEnvVarEntry x64 " + Info(index).VerName);
+  DeleteRegValue(EnvVarKey64(index), EnvVarName(index));
+}
+
+void FlushEnvPathEntry64(int index) {
+  WriteLine(u"FlushEnvPathEntry x64 " + Info(index).VerName);
+  RemoveLibraryEntries(EnvVarKey64(index), u"Path", index, false);
+}
+
 // Whether the rest of an item after a library root names one of the library's folders.
 bool IsLibraryFolder(int index, std::u16string_view rest) {
   if (StartsWithIgnoreCase(rest, u"\\lib\\")) {
@@ -177,6 +187,15 @@ std::vector<TTokenSpan> PathListSpans(std::u16string_view text) {
   return spans;
 }
 
+// Earlier releases wrote the C++Builder paths of 10 and 10.1 into the Delphi key, where the
+// IDE never reads them. The value names are C++Builder's own, so Delphi's values stay.
+void FlushFormerBuilderPaths(int index, std::u16string_view platform) {
+  std::u16string key = LibraryKey(index, u'd', platform);
+  RemoveLibraryEntries(key, SearchPathName(index, u'c'), index, true);
+  RemoveLibraryEntries(key, IncludePathName(index, u'c'), index, false);
+  RemoveLibraryEntries(key, BrowsingPathName(index, u'c'), index, true);
+}
+
 }  // namespace
 
 void RunUninstall(int index) {
@@ -185,6 +204,7 @@ void RunUninstall(int index) {
   if (EqualsIgnoreCase(info.QORInstalledDir, QORDir) ||
       EqualsIgnoreCase(info.QORInstalledDir, QORDirShort)) {
     FlushVersion(index);
+    RequestEnvOptionsUpdate(index);
     return;
   }
   WriteLine(u"This folder has not been installed.");
@@ -194,12 +214,19 @@ void RunUninstall(int index) {
 }
 
 void FlushVersion(int index) {
+  bool ide64 = Info(index).HasIde64;
   FlushPackageList(index, u"Known Packages");
   FlushPackageList(index, u"Disabled Packages");
+  if (ide64) {
+    FlushPackageList(index, u"Known Packages x64");
+    FlushPackageList(index, u"Disabled Packages x64");
+  }
   FlushPackageCache(index);
   FlushRegistryEntry(index);
   FlushEnvVarEntry(index);
+  if (ide64) FlushEnvVarEntry64(index);
   FlushEnvPathEntry(index);
+  if (ide64) FlushEnvPathEntry64(index);
   TStringList platforms;
   TSplitSettings settings;
   settings.SpaceSeparates = true;
@@ -232,13 +259,15 @@ void FlushPlatform(int index, char16_t personality, std::u16string_view platform
   if (!debug.empty()) {
     WriteLine(u"Flush Debug DCU Path");
     RemoveLibraryEntries(key, debug, index, true);
-  } else if (index < 5) {
+  } else if (CopiesUnitFiles(index)) {
     WriteLine(u"FlushDCUFiles " + info.VerName);
     WriteLine(u"   Personality " + p);
     WriteLine(u"   Platform " + std::u16string(platform));
     TransferDCUFiles(index, true);
   }
-  if (index < 2) {
+  if (personality == u'c' && HadBuilderPathsInDelphiKey(index))
+    FlushFormerBuilderPaths(index, platform);
+  if (IsBuilderOnly(index)) {
     WriteLine(u"FlushHPPFiles " + info.VerName);
     WriteLine(u"   Personality " + p);
     WriteLine(u"   Platform " + std::u16string(platform));

@@ -114,7 +114,8 @@ void RunIdeOperation(TOperationCode code, TStringList& params, TSwitchInfo) {
   InitInstallEnvironment(params);
   if (RequestedVersion == u"All") {
     for (int index = 0; index < kVersionCount; ++index)
-      RunVersionOperation(code, index);
+      if (AlwaysVisitedByAll(index) || DelphiVersions[size_t(index)].IsInstalled)
+        RunVersionOperation(code, index);
   } else {
     RunVersionOperation(code, VersionIndex(RequestedVersion));
   }

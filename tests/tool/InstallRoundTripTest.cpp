@@ -128,10 +128,12 @@ class InstallRoundTrip : public testing::Test {
     for (const char* file :
          {"qor/lib/d2012/Win32/Release/qor5cdt_d2012.bpl", "qor/lib/d2012/Win64/Release/x.dcu",
           "qor/lib/d7/Win32/Release/qor5cdt_d7.bpl", "qor/lib/d7/Win32/Debug/QO_Components.dcu",
-          "qor/lib/c5/Win32/Release/qor5cdt_c5.bpl", "qor/lib/c5/Win32/Release/x.hpp"})
+          "qor/lib/c5/Win32/Release/qor5cdt_c5.bpl", "qor/lib/c5/Win32/Release/x.hpp",
+          "qor/lib/d12/Win32/Release/qor5cdt_d12.bpl", "qor/lib/d12/Win64/Release/qor5cdt_d12.bpl"})
       Touch(root_ + "/" + file);
-    for (const char* file : {"XE2/bin/dcc64.exe", "D7/Lib/vcl.dcp", "D7/lib/Debug/keep.dcu",
-                             "CB5/Include/keep.h", "CB5/bin/default.bpr", "Keep/tool.exe"})
+    for (const char* file :
+         {"XE2/bin/dcc64.exe", "D7/Lib/vcl.dcp", "D7/lib/Debug/keep.dcu", "CB5/Include/keep.h",
+          "CB5/bin/default.bpr", "Keep/tool.exe", "D12/bin/dcc64.exe", "D12/bin64/bds.exe"})
       Touch(prefix_ + "/drive_c/TessikTrip/" + file);
   }
   void TearDown() override {
@@ -139,8 +141,12 @@ class InstallRoundTrip : public testing::Test {
     EXPECT_EQ(std::system(("rm -rf '" + root_ + "'").c_str()), 0);
   }
   void Registry(std::vector<std::string> args) { ASSERT_EQ(Tessik(exe_, prefix_, args), 0); }
-  // Three IDEs of different generations, with values Install must keep as they are.
+  // Four IDEs of different generations, with values Install must keep as they are.
   void SeedIdes() {
+    Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\23.0", "/v", "RootDir", "/d",
+              "C:\\TessikTrip\\D12"});
+    Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\23.0\\Known Packages x64", "/v",
+              "C:\\D12\\dclstd.bpl", "/d", "Standard"});
     Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0", "/v", "RootDir", "/d",
               "C:\\TessikTrip\\XE2"});
     Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Library\\Win32", "/v",
@@ -164,10 +170,13 @@ class InstallRoundTrip : public testing::Test {
 // What Install adds and Uninstall by design does not take away again.
 bool LeftByDesign(const std::string& entry, const std::string& data, const TSnapshot& before) {
   if (entry.find("\\Tolvane\\QOR\\DevMode") != std::string::npos) return true;
+  // The IDE is asked to rewrite its build options, after Uninstall too.
+  if (entry.find("\\Globals|ForceEnvOptionsUpdate") != std::string::npos) return true;
   if (data == "(key)") return true;  // A key that Install created stays, emptied.
   if (data == "1:" + std::string(2, '\0')) return true;  // A path value emptied again.
   // The IDE's own Path that the system Path move created holds the kept system folders.
-  bool idePath = entry.find("\\Environment Variables|Path") != std::string::npos;
+  bool idePath = entry.find("\\Environment Variables|Path") != std::string::npos ||
+                 entry.find("\\Environment Variables x64|Path") != std::string::npos;
   return idePath && !before.count(entry);
 }
 

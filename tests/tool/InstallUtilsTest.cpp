@@ -21,8 +21,9 @@ TEST(VersionIndex, MapsBuilderCodesToTheirIde) {
   const struct {
     const char16_t* Code;
     int Index;
-  } cases[] = {{u"c5", 0},    {u"C6", 1},    {u"d5", 2},     {u"D2007", 7}, {u"c2007", 7},
-               {u"C2007", 7}, {u"cxe5", 14}, {u"c10_1", 19}, {u"d10", 18},  {u"dxe8", 17}};
+  } cases[] = {{u"c5", 0},     {u"C6", 1},    {u"d5", 2},     {u"D2007", 7}, {u"c2007", 7},
+               {u"C2007", 7},  {u"cxe5", 14}, {u"c10_1", 19}, {u"d10", 18},  {u"dxe8", 17},
+               {u"C10_2", 20}, {u"d11", 23},  {u"c12", 24},   {u"c13", 25}};
   for (const auto& c : cases)
     EXPECT_EQ(VersionIndex(c.Code), c.Index) << Platform::ToUtf8(c.Code);
   EXPECT_EQ(ErrorOf(u"c2099"), u"Invalid version: d2099");
@@ -58,15 +59,22 @@ TEST(LibraryKey, FollowsTheVersionThresholds) {
       {11, u'd', u"", u"Software\\Embarcadero\\BDS\\9.0\\Library\\$(Platform)"},
       {11, u'd', u"Win64", u"Software\\Embarcadero\\BDS\\9.0\\Library\\Win64"},
       {9, u'c', u"Win32", u"Software\\CodeGear\\BDS\\7.0\\C++\\Paths"},
-      {18, u'c', u"Win32", u"Software\\Embarcadero\\BDS\\17.0\\Library\\Win32"},
+      {18, u'c', u"Win32", u"Software\\Embarcadero\\BDS\\17.0\\C++\\Paths\\Win32"},
       {16, u'c', u"Win64", u"Software\\Embarcadero\\BDS\\15.0\\C++\\Paths\\Win64"},
       {0, u'c', u"Win32", u"Software\\Borland\\C++Builder\\5.0\\Library"},
       {4, u' ', u"Win32", u"Software\\Borland\\Delphi\\7.0\\Library"},
       {14, u' ', u"Win32", u"Software\\Embarcadero\\BDS\\12.0\\Library\\Win32"},
-      {19, u'c', u"Win64", u"Software\\Embarcadero\\BDS\\18.0\\Library\\Win64"},
+      {19, u'c', u"Win64", u"Software\\Embarcadero\\BDS\\18.0\\C++\\Paths\\Win64"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(LibraryKey(c.Index, c.Personality, c.Platform), c.Key) << c.Index;
+  // The later versions follow 10.1 Berlin, whatever their codes look like.
+  for (int index = 19; index < kVersionCount; ++index) {
+    std::u16string root(kVersionTable[size_t(index)].RootKey);
+    EXPECT_EQ(LibraryKey(index, u'c', u"Win64"), root + u"\\C++\\Paths\\Win64") << index;
+    EXPECT_EQ(LibraryKey(index, u'd', u""), root + u"\\Library\\$(Platform)") << index;
+    EXPECT_EQ(LibraryKey(index, u' ', u"Win32"), root + u"\\Library\\Win32") << index;
+  }
 }
 
 TEST(PathValueNames, DependOnIndexAndPersonality) {
@@ -85,6 +93,13 @@ TEST(PathValueNames, DependOnIndexAndPersonality) {
   EXPECT_EQ(BrowsingPathName(1, u'c'), u"Browsing Path");
   EXPECT_EQ(BrowsingPathName(8, u'd'), u"Browsing Path");
   EXPECT_EQ(PackageSearchPathName(), u"Package Search Path");
+  const int last = kVersionCount - 1;
+  EXPECT_EQ(SearchPathName(last, u'c'), u"LibraryPath");
+  EXPECT_EQ(SearchPathName(last, u'd'), u"Search Path");
+  EXPECT_EQ(IncludePathName(last, u'c'), u"IncludePath");
+  EXPECT_EQ(BrowsingPathName(last, u'c'), u"BrowsingPath");
+  EXPECT_EQ(DebugDCUPathName(last, u'd'), u"Debug DCU Path");
+  EXPECT_EQ(EnvVarName(last), u"qor5");
 }
 
 TEST(PackageTables, DescriptionsAndEnvironmentVariables) {
