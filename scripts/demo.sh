@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=${TESSIK_EXE:-build/release/tool/tessik}
-version=d10_1
-root_key='Software\Embarcadero\BDS\18.0'
+version=d12
+root_key='Software\Embarcadero\BDS\23.0'
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tessik-demo-XXXXXX")
 trap 'rm -rf "$work"' EXIT
