@@ -350,9 +350,9 @@ void UseRegistryPrefix(const std::string& folder) {
 }
 
 // Whether a 32-bit program may not delete the key its path led to: the root;
-// Software\Wow6432Node, which holds the whole 32-bit view (Windows refuses it); and any key
-// of the 64-bit Software, which the 32-bit view reaches only through a link or where the
-// Wow6432Node is missing, and which 64-bit programs and Wine itself rely on.
+// Software\Wow6432Node, which holds the whole 32-bit view; and any key of the 64-bit
+// Software, which the 32-bit view reaches only through a link or where the Wow6432Node is
+// missing, and which 64-bit programs and Wine itself rely on.
 bool Undeletable(const TLocation& at) {
   if (at.Path.empty()) return true;
   if (!Backend().IsMachine(*at.File) || Fold(at.Path[0]) != u"software") return false;
