@@ -255,6 +255,7 @@ bool FollowLinks(TRegFile*& file, TPath& key, bool write, int depth) {
 struct TLocation {
   TRegFile* File;
   TPath Path;
+  bool Linked;  // the path names a link and Path is its target
 };
 
 enum class TAccess { Read, Write, Create };
@@ -285,11 +286,12 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
         key = Wow64Redirect(*file, Backend().Use(*file, true), key, (*parts)[i + 1]);
     }
     Backend().Record(*file, [key](THive& hive) { hive.CreateKey(key); });
-    return TLocation{file, key};
+    return TLocation{file, key, false};
   }
   key = Wow64Redirect(*file, Backend().Use(*file, create), key, u"");
+  bool linked = Backend().Use(*file, create).IsLink(key);
   if (!FollowLinks(file, key, create, 0)) return std::nullopt;
-  return TLocation{file, key};
+  return TLocation{file, key, linked};
 }
 
 class TPosixKey final : public TRegKey {
@@ -349,12 +351,13 @@ void UseRegistryPrefix(const std::string& folder) {
   Backend().Reset(folder);
 }
 
-// Whether a 32-bit program may not delete the key its path led to: the root;
+// Whether a 32-bit program may not delete the key its path led to: the root; a link's
+// target (Windows would delete the target's keys and then fail on the link);
 // Software\Wow6432Node, which holds the whole 32-bit view; and any key of the 64-bit
 // Software, which the 32-bit view reaches only through a link or where the Wow6432Node is
 // missing, and which 64-bit programs and Wine itself rely on.
 bool Undeletable(const TLocation& at) {
-  if (at.Path.empty()) return true;
+  if (at.Path.empty() || at.Linked) return true;
   if (!Backend().IsMachine(*at.File) || Fold(at.Path[0]) != u"software") return false;
   if (at.Path.size() == 2 && IsWow64Node(at.Path[1])) return true;
   return Has32BitView(*at.File, Backend().Use(*at.File, true)) &&
@@ -434,9 +437,8 @@ TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   if (!location) return refused;
   Posix::TRegFile& file = *location->File;
   Posix::THive& hive = Posix::Backend().Use(file, true);
-  // Windows follows a link inside the tree it deletes, deletes the keys of its target (of
-  // the 64-bit branch, for Wine's links) and then fails on the link itself: such a tree is
-  // refused here before anything is deleted.
+  // A link inside the tree would take the keys of its target with it (of the 64-bit
+  // branch, for Wine's links): such a tree is refused before anything is deleted.
   auto noLink = [&](const Posix::TPath& key) { return !hive.IsLink(key); };
   if (!Posix::VisitTreeBottomUp(hive, location->Path, noLink)) return TRegResult::AccessDenied;
   Posix::VisitTreeBottomUp(hive, std::move(location->Path), [&](const Posix::TPath& key) {

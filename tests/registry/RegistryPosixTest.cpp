@@ -256,8 +256,8 @@ TEST_F(RegistryPosix, LinksAreFollowedLikeWine) {
 }
 
 // Deletes in the 32-bit view never take the view itself nor reach the 64-bit Software (by a
-// link, or where the Wow6432Node is missing), and a tree that holds a link is refused, as
-// Windows refuses it after following the link: all refused before anything is deleted.
+// link, or where the Wow6432Node is missing), and never go through a link, at the key or
+// inside its tree: all refused before anything is deleted.
 TEST_F(RegistryPosix, DeletesNeverReachThe64BitBranch) {
   const std::string policies = LinkTo("\\Registry\\Machine\\Software\\Policies");
   const std::string machine =
@@ -265,7 +265,9 @@ TEST_F(RegistryPosix, DeletesNeverReachThe64BitBranch) {
       "\n[Software\\\\Only64] 1\n\"v\"=\"64\"\n" + "\n[Software\\\\Wow6432Node\\\\Policies] 1\n" +
       policies + "\n[Software\\\\Wow6432Node\\\\Tree\\\\Inner] 1\n\"v\"=\"32\"\n" +
       "\n[Software\\\\Wow6432Node\\\\Tree\\\\Inner\\\\Link] 1\n" + policies +
-      "\n[Software\\\\Wow6432Node\\\\App\\\\Sub] 1\n\"v\"=\"32\"\n";
+      "\n[Software\\\\Wow6432Node\\\\App\\\\Sub] 1\n\"v\"=\"32\"\n" +
+      "\n[Software\\\\Wow6432Node\\\\Alias] 1\n" +
+      LinkTo("\\Registry\\Machine\\Software\\Wow6432Node\\App");
   Files(kUserHeader, machine);
   const struct {
     const char16_t* Path;
@@ -277,7 +279,8 @@ TEST_F(RegistryPosix, DeletesNeverReachThe64BitBranch) {
       {u"Software\\Policies", TRegResult::AccessDenied},  // a link to the 64-bit key
       {u"Software\\Policies\\P", TRegResult::AccessDenied},
       {u"Software\\Wow6432Node\\Policies", TRegResult::AccessDenied},
-      {u"Software\\Tree", TRegResult::AccessDenied},  // holds a link
+      {u"Software\\Tree", TRegResult::AccessDenied},   // holds a link
+      {u"Software\\Alias", TRegResult::AccessDenied},  // a link, even to a 32-bit key
       {u"Software\\Only64", TRegResult::NotFound},
   };
   for (const auto& c : cases) {

@@ -286,10 +286,8 @@ std::string WithoutWinesStamps(const std::string& text) {
 }
 
 // What an empty variable makes of "RegDelete HKCU\Software\%VENDOR%", and its like, on a
-// real prefix: refused, with user.reg and system.reg as they were. The emulation also
-// refuses what would take the 32-bit view itself or, through Wine's links, keys of the 64-bit
-// Software (Tessik.exe under Wine deletes some of those before it fails, so only the first
-// kind runs there).
+// real prefix: refused, with user.reg and system.reg as they were. So are deletes that would
+// take the 32-bit view itself or go through Wine's links into the 64-bit Software.
 TEST_F(WineCross, RefusedDeletesLeaveTheRegistryAsItWas) {
   const struct {
     std::vector<std::string> Args;
@@ -301,9 +299,9 @@ TEST_F(WineCross, RefusedDeletesLeaveTheRegistryAsItWas) {
       {{"HKLM\\System\\\\"}, "HKLM\\System\\\\"},      {{"Software", "*"}, "Software"},
       {{"HKCU", "Software", "/va"}, "HKCU\\Software"},
   };
-  const std::string emulated[] = {
-      "HKLM\\Software\\Wow6432Node",
-      "HKLM\\Software\\Policies",  // links to the 64-bit key
+  const std::string throughLinks[] = {
+      "HKLM\\Software\\Wow6432Node",  // the 32-bit view itself
+      "HKLM\\Software\\Policies",     // links to 64-bit keys
       "HKLM\\Software\\Microsoft\\OLE",
       "HKLM\\Software\\Wow6432Node\\Policies",
       "HKLM\\Software\\Classes",  // trees that hold links
@@ -322,7 +320,7 @@ TEST_F(WineCross, RefusedDeletesLeaveTheRegistryAsItWas) {
     EXPECT_EQ(run.Output, "Exception: Refusing to delete a top-level key: " + c.Key + "\r\n");
     EXPECT_EQ(run.Status, 1) << c.Key;
   }
-  for (const auto& key : emulated) {
+  for (const auto& key : throughLinks) {
     TRunResult run = RunProgram(regDelete({TESSIK_EXE}, {key}), {"WINEPREFIX=" + wine_->Path()});
     EXPECT_EQ(run.Output, "ERegistryException: Failed to delete key " + key + "\r\n");
     EXPECT_EQ(run.Status, 1) << key;
@@ -344,6 +342,13 @@ TEST_F(WineCross, RefusedDeletesLeaveTheRegistryAsItWas) {
               std::string::npos)
         << run.Output;
     EXPECT_EQ(run.Status, 1) << c.Key;
+  }
+  for (const auto& key : throughLinks) {
+    TRunResult run = wine_->Run(regDelete({"wine", exe}, {key}));
+    EXPECT_NE(run.Output.find("ERegistryException: Failed to delete key " + key + "\r\n"),
+              std::string::npos)
+        << run.Output;
+    EXPECT_EQ(run.Status, 1) << key;
   }
   wine_->StopServer();
   EXPECT_TRUE(WithoutWinesStamps(ReadFile(userFile)) == userStarted) << "user.reg changed";
