@@ -62,14 +62,19 @@ std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path);
 /// the prefix folder cannot be created).
 std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path);
 
-/// Deletes one key that has no subkeys (callers delete subkeys first). An empty path (the
-/// root itself) is never deleted: AccessDenied.
+/// Deletes one key that has no subkeys (callers delete subkeys first); NotFound when it
+/// does not exist. Refused (AccessDenied): an empty path (the root itself), and a key that
+/// is a link (Wine links keys of the 32-bit view to their 64-bit originals; deleting
+/// through a link would delete its target). POSIX also refuses HKLM\Software\Wow6432Node
+/// (the whole 32-bit view) and any key of the 64-bit HKLM\Software that the path reaches
+/// through a link or a missing Wow6432Node; Windows under Wine deletes such a key.
 TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path);
 
 /// Deletes the key and everything below it, the last subkey first; stops at the first key
-/// the system refuses to delete (AccessDenied). Subkeys are reached from their parent, not
-/// by their whole path, so that deep trees cost no more than flat ones; a link below the
-/// key is deleted itself, not followed. An empty path (the root) is never deleted.
+/// the system refuses to delete (AccessDenied), with the keys before it deleted. Subkeys are
+/// reached from their parent, not by their whole path, so that deep trees cost no more than
+/// flat ones. Refused as DeleteRegKeyOnly refuses its key, and when the tree holds a link,
+/// before anything is deleted.
 TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path);
 
 /// Makes the run's changes durable: POSIX writes the changed registry files back

@@ -1,5 +1,6 @@
 #include "tool/RegOp.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <set>
@@ -307,12 +308,25 @@ bool WriteRegValues(std::u16string_view keyPath, const TStringList& lines) {
   return true;
 }
 
+size_t RegKeyDepth(std::u16string_view keyPath) {
+  std::u16string path(CutAtNul(keyPath));
+  ParseRootKey(path);
+  size_t names = 0;
+  for (size_t start = 0; start < path.size();) {
+    size_t end = std::min(path.find(u'\\', start), path.size());
+    if (end > start) ++names;
+    start = end + 1;
+  }
+  return names;
+}
+
 TRegResult DeleteRegKeyTree(std::u16string_view keyPath) {
   std::u16string path(keyPath);
   TRegRoot root = ParseRootKey(path);
-  // A root has no name to delete it by; deleting "everything below it" is never meant.
-  if (TrimView(path).empty() || path.find_first_not_of(u'\\') == std::u16string::npos)
-    return TRegResult::AccessDenied;
+  // A root, or a key right below one (HKCU\Software, HKLM\System), is a whole branch that
+  // other programs and the system live in: deleting it is never meant, however the path
+  // came about (an empty variable in "HKCU\Software\%VENDOR%").
+  if (RegKeyDepth(keyPath) < 2) return TRegResult::AccessDenied;
   return Platform::DeleteRegTree(root, path);
 }
 

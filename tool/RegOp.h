@@ -47,11 +47,15 @@ bool WriteRegValue(std::u16string_view keyPath, std::u16string_view name, std::u
 /// REG_SZ, values no longer listed are deleted; subkeys stay. Always true.
 bool WriteRegValues(std::u16string_view keyPath, const TStringList& lines);
 
+/// The number of key names below the root in a key path ("HKCU" 0, "Software\X\" 2);
+/// empty names do not count and a NUL ends the path, as in the registry's own lookups.
+size_t RegKeyDepth(std::u16string_view keyPath);
+
 /// Deletes the key with all its subkeys and values; false when it does not exist, could not
-/// be deleted, or the path names a root.
+/// be deleted, or lies fewer than two levels below its root (a root, "HKCU\Software").
 bool DeleteRegKey(std::u16string_view keyPath);
 
-/// The same, telling a missing key from a refused delete.
+/// The same, telling a missing key from a refused delete (AccessDenied).
 Platform::TRegResult DeleteRegKeyTree(std::u16string_view keyPath);
 
 /// Deletes one value (creating the key when missing); false when the key cannot be opened

@@ -27,13 +27,14 @@ void AddValue(std::u16string_view keyPath, std::u16string_view name, const TSwit
 }
 
 void DeleteKey(std::u16string_view keyPath) {
-  Platform::TRegResult result = DeleteRegKeyTree(keyPath);
-  if (result != Platform::TRegResult::AccessDenied) return;
-  std::u16string relative(keyPath);
-  ParseRootKey(relative);
-  if (relative.find_first_not_of(u'\\') == std::u16string::npos)
-    throw Exception(u"Cannot delete a root key: " + std::u16string(keyPath));
-  throw ERegistryException(u"Failed to delete key " + std::u16string(keyPath));
+  // A key right below a root is what "HKCU\Software\%VENDOR%" names when the variable is
+  // empty: refused before the registry is touched, on both builds alike.
+  size_t depth = RegKeyDepth(keyPath);
+  if (depth == 0) throw Exception(u"Cannot delete a root key: " + std::u16string(keyPath));
+  if (depth == 1)
+    throw Exception(u"Refusing to delete a top-level key: " + std::u16string(keyPath));
+  if (DeleteRegKeyTree(keyPath) == Platform::TRegResult::AccessDenied)
+    throw ERegistryException(u"Failed to delete key " + std::u16string(keyPath));
 }
 
 void DeleteValue(std::u16string_view keyPath, std::u16string_view name) {

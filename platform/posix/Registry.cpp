@@ -4,8 +4,10 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "common/QO_Errors.h"
 #include "platform/TextCodec.h"
@@ -178,15 +180,21 @@ bool IsWow64Node(std::u16string_view name) {
   return Fold(name) == Fold(kWow64Node);
 }
 
+// Whether a 32-bit program's HKLM\Software is this file's Software\Wow6432Node: the
+// machine file of a 64-bit prefix, or a new one (it gets #arch=win64).
+bool Has32BitView(TRegFile& file, THive& hive) {
+  return Backend().IsMachine(file) && hive.Arch() != TArch::Win32 &&
+         !(hive.Arch() == TArch::None && !hive.Text().empty());
+}
+
 // A 32-bit program that descends into `next` below a key with a Wow6432Node subkey lands in
 // that subkey. HKLM\Software of a 64-bit prefix always has one, as Windows does.
 TPath Wow64Redirect(TRegFile& file, THive& hive, TPath key, std::u16string_view next) {
   if (IsWow64Node(next)) return key;
   if (auto wow = hive.ChildName(key, kWow64Node)) {
     key.push_back(*wow);
-  } else if (Backend().IsMachine(file) && key.size() == 1 && Fold(key[0]) == u"software" &&
-             !next.empty() && hive.Arch() != TArch::Win32 &&
-             !(hive.Arch() == TArch::None && !hive.Text().empty())) {
+  } else if (key.size() == 1 && Fold(key[0]) == u"software" && !next.empty() &&
+             Has32BitView(file, hive)) {
     key.emplace_back(kWow64Node);
   }
   return key;
@@ -247,6 +255,7 @@ bool FollowLinks(TRegFile*& file, TPath& key, bool write, int depth) {
 struct TLocation {
   TRegFile* File;
   TPath Path;
+  bool Linked;  // the path names a link and Path is its target
 };
 
 enum class TAccess { Read, Write, Create };
@@ -277,11 +286,12 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
         key = Wow64Redirect(*file, Backend().Use(*file, true), key, (*parts)[i + 1]);
     }
     Backend().Record(*file, [key](THive& hive) { hive.CreateKey(key); });
-    return TLocation{file, key};
+    return TLocation{file, key, false};
   }
   key = Wow64Redirect(*file, Backend().Use(*file, create), key, u"");
+  bool linked = Backend().Use(*file, create).IsLink(key);
   if (!FollowLinks(file, key, create, 0)) return std::nullopt;
-  return TLocation{file, key};
+  return TLocation{file, key, linked};
 }
 
 class TPosixKey final : public TRegKey {
@@ -341,8 +351,42 @@ void UseRegistryPrefix(const std::string& folder) {
   Backend().Reset(folder);
 }
 
+// Whether a 32-bit program may not delete the key its path led to: the root; a link's
+// target (Windows would delete the target's keys and then fail on the link);
+// Software\Wow6432Node, which holds the whole 32-bit view; and any key of the 64-bit
+// Software, which the 32-bit view reaches only through a link or where the Wow6432Node is
+// missing, and which 64-bit programs and Wine itself rely on.
+bool Undeletable(const TLocation& at) {
+  if (at.Path.empty() || at.Linked) return true;
+  if (!Backend().IsMachine(*at.File) || Fold(at.Path[0]) != u"software") return false;
+  if (at.Path.size() == 2 && IsWow64Node(at.Path[1])) return true;
+  return Has32BitView(*at.File, Backend().Use(*at.File, true)) &&
+         std::none_of(at.Path.begin(), at.Path.end(), IsWow64Node);
+}
+
+// Calls `visit` for each key of the tree at `key`, every key after its subkeys, until it
+// returns false; false then. Without recursion, so that deep trees cost no more than flat
+// ones: each level keeps the subkeys it has still to visit.
+template <class TVisit>
+bool VisitTreeBottomUp(THive& hive, TPath key, TVisit&& visit) {
+  std::vector<std::vector<std::u16string>> pending{hive.SubKeyNames(key)};
+  for (;;) {
+    std::vector<std::u16string>& top = pending.back();
+    if (!top.empty()) {
+      key.push_back(std::move(top.back()));
+      top.pop_back();
+      pending.push_back(hive.SubKeyNames(key));
+      continue;
+    }
+    pending.pop_back();
+    if (!visit(std::as_const(key))) return false;
+    if (pending.empty()) return true;
+    key.pop_back();
+  }
+}
+
 // The key a delete works on, looked up again under the lock; nothing, with the answer in
-// `refused`, when there is nothing to delete or it may not be deleted (a root).
+// `refused`, when there is nothing to delete or it may not be deleted.
 std::optional<TLocation> LocateForDelete(TRegRoot root, std::u16string_view path,
                                          TRegResult& refused) {
   refused = TRegResult::NotFound;
@@ -355,7 +399,7 @@ std::optional<TLocation> LocateForDelete(TRegRoot root, std::u16string_view path
   // Only a key that exists takes the lock.
   if (!Resolve(root, path, TAccess::Read)) return std::nullopt;
   auto location = Resolve(root, path, TAccess::Write);
-  if (location && location->Path.empty()) {
+  if (location && Undeletable(*location)) {
     refused = TRegResult::AccessDenied;
     return std::nullopt;
   }
@@ -393,22 +437,15 @@ TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   if (!location) return refused;
   Posix::TRegFile& file = *location->File;
   Posix::THive& hive = Posix::Backend().Use(file, true);
-  // Depth first without recursion: each level keeps the subkeys it has still to delete.
-  Posix::TPath key = std::move(location->Path);
-  std::vector<std::vector<std::u16string>> pending{hive.SubKeyNames(key)};
-  for (;;) {
-    std::vector<std::u16string>& top = pending.back();
-    if (!top.empty()) {
-      key.push_back(std::move(top.back()));
-      top.pop_back();
-      pending.push_back(hive.SubKeyNames(key));
-      continue;
-    }
-    pending.pop_back();
+  // A link inside the tree would take the keys of its target with it (of the 64-bit
+  // branch, for Wine's links): such a tree is refused before anything is deleted.
+  auto noLink = [&](const Posix::TPath& key) { return !hive.IsLink(key); };
+  if (!Posix::VisitTreeBottomUp(hive, location->Path, noLink)) return TRegResult::AccessDenied;
+  Posix::VisitTreeBottomUp(hive, std::move(location->Path), [&](const Posix::TPath& key) {
     Posix::Backend().Record(file, [key](Posix::THive& h) { h.DeleteKey(key); });
-    if (pending.empty()) return TRegResult::Ok;
-    key.pop_back();
-  }
+    return true;
+  });
+  return TRegResult::Ok;
 }
 
 void CommitRegistry() {

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Registry.h"
 
@@ -150,12 +152,58 @@ TRegResult DeleteResult(LONG error) {
   }
 }
 
+// Whether the key `name` below `parent` is a link. Wine links keys of the 32-bit view to
+// their 64-bit originals, and the API follows a link: a delete through one would delete the
+// target's keys and then fail on the link itself.
+bool IsLink(HKEY parent, const std::wstring& name) {
+  HKEY key;
+  if (RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | kView, &key) !=
+      ERROR_SUCCESS)
+    return false;
+  DWORD type = 0;
+  LONG r = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS && type == REG_LINK;
+}
+
+// Whether the tree below the key `path` holds a link; each subkey is checked before it is
+// opened, so that no link is followed.
+bool TreeHoldsLink(HKEY root, const std::wstring& path) {
+  std::vector<std::pair<HKEY, std::vector<std::u16string>>> levels;
+  auto enter = [&](HKEY parent, const std::wstring& name) {
+    HKEY key;
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return;
+    TWinKey reader(key);
+    levels.emplace_back(key, reader.SubKeyNames());
+    reader.Release();
+  };
+  enter(root, path);
+  bool found = false;
+  while (!found && !levels.empty()) {
+    HKEY parent = levels.back().first;
+    std::vector<std::u16string>& pending = levels.back().second;
+    if (pending.empty()) {
+      RegCloseKey(parent);
+      levels.pop_back();
+      continue;
+    }
+    std::wstring name = Wide(pending.back());
+    pending.pop_back();
+    found = IsLink(parent, name);
+    if (!found) enter(parent, name);
+  }
+  for (auto& level : levels)
+    RegCloseKey(level.first);
+  return found;
+}
+
 }  // namespace
 
 TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
   std::wstring wpath = Wide(path);
   if (wpath.empty()) return TRegResult::AccessDenied;  // never the root itself
   if (!ValidPath(wpath)) return TRegResult::NotFound;
+  if (IsLink(RootKey(root), wpath)) return TRegResult::AccessDenied;
   return DeleteResult(RegDeleteKeyExW(RootKey(root), wpath.c_str(), kView, 0));
 }
 
@@ -163,6 +211,8 @@ TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   std::wstring wpath = Wide(path);
   if (wpath.empty()) return TRegResult::AccessDenied;
   if (!ValidPath(wpath)) return TRegResult::NotFound;
+  if (IsLink(RootKey(root), wpath) || TreeHoldsLink(RootKey(root), wpath))
+    return TRegResult::AccessDenied;
   // Depth first without recursion; each level holds its key open, so that a subkey is
   // opened and deleted by its name below its parent.
   struct TLevel {

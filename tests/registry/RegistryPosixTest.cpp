@@ -14,6 +14,7 @@
 #include "common/QO_Errors.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
+#include "platform/TextCodec.h"
 #include "platform/posix/RegistryPrefix.h"
 #include "tests/registry/RegTestData.h"
 #include "tests/registry/TestProcess.h"
@@ -227,19 +228,24 @@ TEST_F(RegistryPosix, The32BitViewFollowsWine) {
   EXPECT_NE(machine.find("[System\\\\C]"), std::string::npos) << machine;
 }
 
-TEST_F(RegistryPosix, LinksAreFollowedLikeWine) {
-  // Wine's own link: 32-bit programs find HKLM\Software\Classes in Classes\Wow6432Node.
-  std::string target;
-  for (char c : std::string("\\Registry\\Machine\\Software\\Classes\\Wow6432Node")) {
+// The lines of a link key to `target` ("\\Registry\\Machine\\..."), as Wine writes them.
+std::string LinkTo(const std::string& target) {
+  std::string hex;
+  for (char c : target) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02x,00,", static_cast<unsigned char>(c));
-    target += buf;
+    hex += buf;
   }
-  target.resize(target.size() - 1);
-  Files(kUserHeader,
-        kMachineHeader + "\n[Software\\\\Classes\\\\Wow6432Node\\\\CLSID] 1\n\"v\"=\"x\"\n" +
-            "\n[Software\\\\Wow6432Node\\\\Classes] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" +
-            target + "\n");
+  hex.pop_back();
+  return "#link\n\"SymbolicLinkValue\"=hex(6):" + hex + "\n";
+}
+
+TEST_F(RegistryPosix, LinksAreFollowedLikeWine) {
+  // Wine's own link: 32-bit programs find HKLM\Software\Classes in Classes\Wow6432Node.
+  Files(kUserHeader, kMachineHeader +
+                         "\n[Software\\\\Classes\\\\Wow6432Node\\\\CLSID] 1\n\"v\"=\"x\"\n" +
+                         "\n[Software\\\\Wow6432Node\\\\Classes] 1\n" +
+                         LinkTo("\\Registry\\Machine\\Software\\Classes\\Wow6432Node"));
   EXPECT_EQ(Query(TRegRoot::LocalMachine, u"Software\\Classes\\CLSID", u"v"), Sz(u"x"));
   auto classes = OpenRegKey(TRegRoot::LocalMachine, u"Software\\Classes");
   ASSERT_NE(classes, nullptr);
@@ -293,6 +299,54 @@ TEST_F(RegistryPosix, TheWindowsPathIsBuiltAsWineBuildsIt) {
   ::setenv("Path", "C:\\given", 1);
   EXPECT_EQ(EnvironmentVariable(u"Path"), u"C:\\given");
   ::unsetenv("Path");
+}
+
+// Deletes in the 32-bit view never take the view itself nor reach the 64-bit Software (by a
+// link, or where the Wow6432Node is missing), and never go through a link, at the key or
+// inside its tree: all refused before anything is deleted.
+TEST_F(RegistryPosix, DeletesNeverReachThe64BitBranch) {
+  const std::string policies = LinkTo("\\Registry\\Machine\\Software\\Policies");
+  const std::string machine =
+      kMachineHeader + "\n[Software\\\\Policies\\\\P] 1\n\"v\"=\"64\"\n" +
+      "\n[Software\\\\Only64] 1\n\"v\"=\"64\"\n" + "\n[Software\\\\Wow6432Node\\\\Policies] 1\n" +
+      policies + "\n[Software\\\\Wow6432Node\\\\Tree\\\\Inner] 1\n\"v\"=\"32\"\n" +
+      "\n[Software\\\\Wow6432Node\\\\Tree\\\\Inner\\\\Link] 1\n" + policies +
+      "\n[Software\\\\Wow6432Node\\\\App\\\\Sub] 1\n\"v\"=\"32\"\n" +
+      "\n[Software\\\\Wow6432Node\\\\Alias] 1\n" +
+      LinkTo("\\Registry\\Machine\\Software\\Wow6432Node\\App");
+  Files(kUserHeader, machine);
+  const struct {
+    const char16_t* Path;
+    TRegResult Result;
+  } cases[] = {
+      {u"Software", TRegResult::AccessDenied},  // its Wow6432Node
+      {u"Software\\", TRegResult::AccessDenied},
+      {u"SOFTWARE\\wow6432node", TRegResult::AccessDenied},
+      {u"Software\\Policies", TRegResult::AccessDenied},  // a link to the 64-bit key
+      {u"Software\\Policies\\P", TRegResult::AccessDenied},
+      {u"Software\\Wow6432Node\\Policies", TRegResult::AccessDenied},
+      {u"Software\\Tree", TRegResult::AccessDenied},   // holds a link
+      {u"Software\\Alias", TRegResult::AccessDenied},  // a link, even to a 32-bit key
+      {u"Software\\Only64", TRegResult::NotFound},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DeleteRegTree(TRegRoot::LocalMachine, c.Path), c.Result) << ToUtf8(c.Path);
+    EXPECT_EQ(DeleteRegKeyOnly(TRegRoot::LocalMachine, c.Path), c.Result) << ToUtf8(c.Path);
+  }
+  CommitRegistry();
+  EXPECT_EQ(ReadFile(Machine()), machine);
+  EXPECT_EQ(DeleteRegTree(TRegRoot::LocalMachine, u"Software\\App"), TRegResult::Ok);
+  CommitRegistry();
+  EXPECT_EQ(OpenRegKey(TRegRoot::LocalMachine, u"Software\\App"), nullptr);
+  EXPECT_EQ(Query(TRegRoot::LocalMachine, u"Software\\Policies\\P", u"v"), Sz(u"64"));
+
+  // Without its Wow6432Node, HKLM\Software of a 64-bit prefix still is not the 64-bit key.
+  const std::string only64 = kMachineHeader + "\n[Software\\\\Only64] 1\n\"v\"=\"64\"\n";
+  Files("", only64);
+  EXPECT_EQ(DeleteRegTree(TRegRoot::LocalMachine, u"Software"), TRegResult::AccessDenied);
+  EXPECT_EQ(DeleteRegTree(TRegRoot::LocalMachine, u"Software\\Only64"), TRegResult::NotFound);
+  CommitRegistry();
+  EXPECT_EQ(ReadFile(Machine()), only64);
 }
 
 }  // namespace

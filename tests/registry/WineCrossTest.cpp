@@ -276,6 +276,88 @@ TEST_F(WineCross, AHundredMegabyteValue) {
   EXPECT_NE(other.Output.find("n    REG_SZ    1"), std::string::npos) << other.Output;
 }
 
+// A registry file without what Wine changes each time it starts: key times, driver dates.
+std::string WithoutWinesStamps(const std::string& text) {
+  std::string kept;
+  WineReg::TLineReader reader(text);
+  for (std::string_view line; reader.Next(line);) {
+    if (line.substr(0, 6) == "#time=" || line.substr(0, 17) == "\"DriverDateData\"=") continue;
+    if (!line.empty() && line[0] == '[') line = line.substr(0, line.rfind(']') + 1);
+    kept.append(line).push_back('\n');
+  }
+  return kept;
+}
+
+// What an empty variable makes of "RegDelete HKCU\Software\%VENDOR%", and its like, on a
+// real prefix: refused, with user.reg and system.reg as they were. So are deletes that would
+// take the 32-bit view itself or go through Wine's links into the 64-bit Software.
+TEST_F(WineCross, RefusedDeletesLeaveTheRegistryAsItWas) {
+  const struct {
+    std::vector<std::string> Args;
+    std::string Key;  // as the message shows it
+  } topLevel[] = {
+      {{"HKCU\\Software\\"}, "HKCU\\Software\\"},      {{"HKLM\\Software\\"}, "HKLM\\Software\\"},
+      {{"HKLM\\Software\\"}, "HKLM\\Software\\"},  // a second run takes nothing either
+      {{"HKLM\\SOFTWARE"}, "HKLM\\SOFTWARE"},          {{"HKCU\\Environment"}, "HKCU\\Environment"},
+      {{"HKLM\\System\\\\"}, "HKLM\\System\\\\"},      {{"Software", "*"}, "Software"},
+      {{"HKCU", "Software", "/va"}, "HKCU\\Software"},
+  };
+  const std::string throughLinks[] = {
+      "HKLM\\Software\\Wow6432Node",  // the 32-bit view itself
+      "HKLM\\Software\\Policies",     // links to 64-bit keys
+      "HKLM\\Software\\Microsoft\\OLE",
+      "HKLM\\Software\\Wow6432Node\\Policies",
+      "HKLM\\Software\\Classes",  // trees that hold links
+      "HKLM\\Software\\Microsoft\\Windows NT",
+  };
+  const std::string userFile = wine_->Path() + "/user.reg";
+  const std::string machineFile = wine_->Path() + "/system.reg";
+  const std::string user = ReadFile(userFile), machine = ReadFile(machineFile);
+  auto regDelete = [](std::vector<std::string> argv, std::vector<std::string> args) {
+    argv.push_back("RegDelete");
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  };
+  for (const auto& c : topLevel) {
+    TRunResult run = RunProgram(regDelete({TESSIK_EXE}, c.Args), {"WINEPREFIX=" + wine_->Path()});
+    EXPECT_EQ(run.Output, "Exception: Refusing to delete a top-level key: " + c.Key + "\r\n");
+    EXPECT_EQ(run.Status, 1) << c.Key;
+  }
+  for (const auto& key : throughLinks) {
+    TRunResult run = RunProgram(regDelete({TESSIK_EXE}, {key}), {"WINEPREFIX=" + wine_->Path()});
+    EXPECT_EQ(run.Output, "ERegistryException: Failed to delete key " + key + "\r\n");
+    EXPECT_EQ(run.Status, 1) << key;
+  }
+  EXPECT_TRUE(ReadFile(userFile) == user) << "user.reg changed";
+  EXPECT_TRUE(ReadFile(machineFile) == machine) << "system.reg changed";
+
+  const std::string exe = TESSIK_WIN_EXE;
+  if (exe.empty() || ::access(exe.c_str(), F_OK) != 0) return;
+  // Wine brings the registry up to date when it starts (locale, driver dates, key times):
+  // the files to compare with are those after a start that does nothing else.
+  wine_->Run({"wine", "cmd", "/c", "exit", "0"});
+  wine_->StopServer();
+  const std::string userStarted = WithoutWinesStamps(ReadFile(userFile));
+  const std::string machineStarted = WithoutWinesStamps(ReadFile(machineFile));
+  for (const auto& c : topLevel) {
+    TRunResult run = wine_->Run(regDelete({"wine", exe}, c.Args));
+    EXPECT_NE(run.Output.find("Exception: Refusing to delete a top-level key: " + c.Key + "\r\n"),
+              std::string::npos)
+        << run.Output;
+    EXPECT_EQ(run.Status, 1) << c.Key;
+  }
+  for (const auto& key : throughLinks) {
+    TRunResult run = wine_->Run(regDelete({"wine", exe}, {key}));
+    EXPECT_NE(run.Output.find("ERegistryException: Failed to delete key " + key + "\r\n"),
+              std::string::npos)
+        << run.Output;
+    EXPECT_EQ(run.Status, 1) << key;
+  }
+  wine_->StopServer();
+  EXPECT_TRUE(WithoutWinesStamps(ReadFile(userFile)) == userStarted) << "user.reg changed";
+  EXPECT_TRUE(WithoutWinesStamps(ReadFile(machineFile)) == machineStarted) << "system.reg changed";
+}
+
 // The same commands through the Windows backend under Wine and through the POSIX backend
 // on a copy of the same prefix: the answers must be the same, line for line.
 TEST_F(WineCross, BothBackendsAnswerAlike) {

@@ -213,15 +213,16 @@ TEST_F(RegOpTest, WriteRegValuesSplitsAtTheFirstEqualsOutsideQuotes) {
   EXPECT_EQ(Stored(u"S", u""), Text(Platform::kRegSz, u"no equals sign"));
 }
 
-TEST_F(RegOpTest, DeleteRegKeyRemovesTheTreeButNeverARoot) {
+TEST_F(RegOpTest, DeleteRegKeyRemovesTheTreeButNeverARootOrATopLevelKey) {
   Seed(u"T\\A\\B", u"v", Text(Platform::kRegSz, u"1"));
   Seed(u"T\\C", u"v", Text(Platform::kRegSz, u"1"));
   EXPECT_TRUE(DeleteRegKey(Key(u"T")));
   EXPECT_FALSE(Platform::OpenRegKey(TRegRoot::CurrentUser, registry_.Path(u"T")));
   EXPECT_FALSE(DeleteRegKey(Key(u"T")));
-  for (const char16_t* root : {u"HKCU", u"HKCU\\", u"HKLM", u"HKEY_LOCAL_MACHINE\\", u""}) {
-    EXPECT_FALSE(DeleteRegKey(root)) << Platform::ToUtf8(root);
-    EXPECT_EQ(DeleteRegKeyTree(root), Platform::TRegResult::AccessDenied);
+  for (const char16_t* branch : {u"HKCU", u"HKCU\\", u"HKLM", u"HKEY_LOCAL_MACHINE\\", u"",
+                                 u"Software", u"HKCU\\Software\\", u"HKCU\\\\Software\\\\"}) {
+    EXPECT_FALSE(DeleteRegKey(branch)) << Platform::ToUtf8(branch);
+    EXPECT_EQ(DeleteRegKeyTree(branch), Platform::TRegResult::AccessDenied);
   }
   EXPECT_TRUE(Platform::OpenRegKey(TRegRoot::CurrentUser, registry_.Base()));
 }
