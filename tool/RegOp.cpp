@@ -7,6 +7,7 @@
 #include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
+#include "tool/Staging.h"
 
 using Platform::TRegData;
 using Platform::TRegKey;
@@ -47,13 +48,13 @@ bool RemovePrefix(std::u16string& keyPath, const std::array<TRootPrefix, 4>& pre
 std::unique_ptr<TRegKey> OpenForReading(std::u16string_view keyPath) {
   std::u16string path(keyPath);
   TRegRoot root = ParseRootKey(path);
-  return Platform::OpenRegKey(root, path);
+  return Staging::OpenRegKey(root, path);
 }
 
 std::unique_ptr<TRegKey> OpenForWriting(std::u16string_view keyPath) {
   std::u16string path(keyPath);
   TRegRoot root = ParseRootKey(path);
-  return Platform::CreateRegKey(root, path);
+  return Staging::CreateRegKey(root, path);
 }
 
 // The longest value name the registry takes; a name ends at its first NUL.
@@ -313,7 +314,7 @@ TRegResult DeleteRegKeyTree(std::u16string_view keyPath) {
   // A root has no name to delete it by; deleting "everything below it" is never meant.
   if (TrimView(path).empty() || path.find_first_not_of(u'\\') == std::u16string::npos)
     return TRegResult::AccessDenied;
-  return Platform::DeleteRegTree(root, path);
+  return Staging::DeleteRegTree(root, path);
 }
 
 bool DeleteRegKey(std::u16string_view keyPath) {
