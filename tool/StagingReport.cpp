@@ -2,8 +2,10 @@
 #include <algorithm>
 #include <map>
 
+#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
+#include "platform/Files.h"
 #include "platform/Registry.h"
 #include "tool/RegOp.h"
 #include "tool/StagingState.h"
@@ -25,7 +27,8 @@ struct TDifference {
 std::vector<TDifference> Differences(const TState& state) {
   std::vector<TDifference> found;
   for (const auto& [id, key] : state.Keys)
-    if (KeyExists(key.Root, key.Path) != key.Existed) found.push_back({key.Order, &key, nullptr, std::nullopt});
+    if (KeyExists(key.Root, key.Path) != key.Existed)
+      found.push_back({key.Order, &key, nullptr, std::nullopt});
   for (const auto& [id, value] : state.Values) {
     auto after = KeyExists(value.Root, value.Path) ? ValueOf(value.Root, value.Path, value.Name)
                                                    : std::nullopt;
@@ -96,10 +99,22 @@ size_t LineCount(const std::string& bytes) {
   return lines + (unbroken ? 1 : 0);
 }
 
+// Whether a copy leaves the destination as it was. The platform's files are still as
+// before the run when this is asked.
+bool SameContents(std::u16string_view source, std::u16string_view destination) {
+  try {
+    return Platform::ReadFileBytes(source) == Platform::ReadFileBytes(destination);
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
 std::u16string FileLine(const TFileChange& file) {
   switch (file.Action) {
     case TFileAction::Copy:
-      return Would(u"copy", file.Source + u" -> " + file.Path);
+      return file.Existed && SameContents(file.Source, file.Path)
+                 ? u""
+                 : Would(u"copy", file.Source + u" -> " + file.Path);
     case TFileAction::Remove:
       return file.Existed ? Would(u"delete", file.Path) : u"";
     case TFileAction::Write: {
