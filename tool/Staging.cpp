@@ -154,6 +154,16 @@ TNode* Writable(TRegRoot root, const TPath& path) {
   return node;
 }
 
+// The platform refuses writes for reasons of its own (POSIX: a wineserver holds the
+// prefix). Opening the root for writing changes nothing, and fails where the run's first
+// write would.
+void ProbeWritable(TRegRoot root) {
+  bool& probed = Active()->Probed[root == TRegRoot::CurrentUser ? 0 : 1];
+  if (probed) return;
+  Platform::CreateRegKey(root, u"");
+  probed = true;
+}
+
 void Hold(std::function<void()> call) {
   Active()->Replay.push_back(std::move(call));
 }
@@ -193,6 +203,7 @@ class TStagedKey : public TRegKey {
 
   bool SetValue(std::u16string_view name, const TRegData& data) override {
     if (!KeyExists(root_, path_)) return false;
+    ProbeWritable(root_);
     std::u16string cut(name.substr(0, name.find(u'\0')));
     NoteValue(root_, path_, cut);
     TNode* node = Writable(root_, path_);
@@ -212,6 +223,7 @@ class TStagedKey : public TRegKey {
 
   TRegResult DeleteValue(std::u16string_view name) override {
     if (!ValueOf(root_, path_, name)) return TRegResult::NotFound;
+    ProbeWritable(root_);
     std::u16string cut(name.substr(0, name.find(u'\0')));
     NoteValue(root_, path_, cut);
     auto& values = Writable(root_, path_)->Values;
@@ -281,6 +293,7 @@ std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path) {
   if (!Active()) return Platform::CreateRegKey(root, path);
   auto parts = SplitKeyPath(path);
   if (!parts) return nullptr;
+  ProbeWritable(root);
   TPath prefix;
   for (const auto& name : *parts) {
     TPath parent = prefix;
@@ -302,6 +315,7 @@ TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   auto parts = SplitKeyPath(path);
   if (!parts || parts->empty()) return parts ? TRegResult::AccessDenied : TRegResult::NotFound;
   if (!KeyExists(root, *parts)) return TRegResult::NotFound;
+  ProbeWritable(root);
   TPath walk = *parts;
   NoteSubtree(root, walk);
   TPath parent(parts->begin(), parts->end() - 1);
@@ -328,16 +342,14 @@ void Begin(bool dryRun, const std::optional<std::u16string>& undoFile) {
 }
 
 void Finish() {
-  std::unique_ptr<TState> state = std::move(StateSlot());
-  if (!state) return;
-  // Reading the registry for the report must see the pending changes: keep them in view.
-  StateSlot() = std::move(state);
-  TState& s = *Active();
-  if (s.DryRun)
-    for (const auto& line : WouldLines(s))
+  TState* staged = Active();
+  if (!staged) return;
+  // The report reads the registry as the run left it: the pending changes stay in view.
+  if (staged->DryRun)
+    for (const auto& line : WouldLines(*staged))
       WriteLine(line);
-  if (s.UndoFile) Platform::WriteFileAtomically(*s.UndoFile, UndoFileBytes(s));
-  state = std::move(StateSlot());
+  if (staged->UndoFile) Platform::WriteFileAtomically(*staged->UndoFile, UndoFileBytes(*staged));
+  std::unique_ptr<TState> state = std::move(StateSlot());
   if (state->DryRun) return;
   for (auto& call : state->Replay)
     call();

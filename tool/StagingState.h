@@ -63,6 +63,7 @@ struct TState {
   std::map<std::u16string, TValueChange> Values;  // by folded identity
   std::map<std::u16string, TFileChange> Files;    // by folded path
   std::vector<std::function<void()>> Replay;      // the held platform calls, in order
+  bool Probed[2] = {false, false};                // whether a root was opened for writing
 };
 
 /// The staged run's state; nullptr when changes pass straight through.

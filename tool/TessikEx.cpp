@@ -66,11 +66,12 @@ void RunOperationLine(std::u16string_view commandLine) {
   throw Exception(u"Unrecognized operation: " + operation);
 }
 
-// "/dryrun" holds back the changes of each operation that makes some; "/undo" covers the
-// registry's, so PurgeExcluded, which edits a file only, has no use for it.
+// "/dryrun" holds back the changes of each operation that makes some (and the broadcast);
+// "/undo" covers the registry's, so PurgeExcluded and SettingsChanged have no use for it.
 void StageChanges(TOperationCode code, const TSwitchInfo& options) {
   std::optional<std::u16string> undoFile;
-  if (code != TOperationCode::PurgeExcluded) undoFile = options.UndoFile;
+  if (code != TOperationCode::PurgeExcluded && code != TOperationCode::SettingsChanged)
+    undoFile = options.UndoFile;
   if (options.DryRun || undoFile) Staging::Begin(options.DryRun, undoFile);
 }
 
@@ -81,7 +82,7 @@ void RunListOperation(TOperationCode code, TStringList& params, TSwitchInfo opti
       !(code == TOperationCode::RegQuery && EqualsIgnoreCase(options.FormatMode, u"List")))
     throw Exception(u"FormatMode: " + options.FormatMode + u" unsupported");
   if (code == TOperationCode::RegAdd || code == TOperationCode::RegDelete ||
-      code == TOperationCode::PurgeExcluded)
+      code == TOperationCode::PurgeExcluded || code == TOperationCode::SettingsChanged)
     StageChanges(code, options);
   switch (code) {
     case TOperationCode::MakeList:
