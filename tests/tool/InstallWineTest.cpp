@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "tests/registry/WinePrefix.h"
@@ -37,10 +40,73 @@ bool HaveWindowsBuild() {
   return *TESSIK_WIN_EXE && ::access(TESSIK_WIN_EXE, F_OK) == 0;
 }
 
-// What the runs change: three IDEs' keys, the library's records and the user environment.
-const char* const kExportedKeys[] = {"HKCU\\Software\\Borland", "HKCU\\Software\\Embarcadero",
-                                     "HKCU\\Software\\Tolvane", "HKCU\\Environment",
-                                     "HKLM\\Software\\Wow6432Node\\Borland"};
+// What the runs change: the IDEs' keys, the library's records and the user environment.
+const char* const kExportedKeys[] = {
+    "HKCU\\Software\\Borland", "HKCU\\Software\\CodeGear", "HKCU\\Software\\Embarcadero",
+    "HKCU\\Software\\Tolvane", "HKCU\\Environment",        "HKLM\\Software\\Wow6432Node\\Borland"};
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), ::toupper);
+  return text;
+}
+
+// The keys ("HKCU\\KEY") and values ("HKCU\\KEY [NAME]", with their data) of reg exports,
+// named as a dry run names them: in the program's view, in upper case.
+std::map<std::string, std::string> Entries(const std::string& exports) {
+  std::map<std::string, std::string> entries;
+  std::istringstream in(exports);
+  std::string key;
+  for (std::string line, next; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (!line.empty() && line[0] != '[' && line.back() == '\\' && std::getline(in, next)) {
+      line.pop_back();  // hex data goes on after a backslash
+      line += next.substr(next.find_first_not_of(' '));
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+    }
+    if (line.size() > 2 && line[0] == '[') {
+      key = Upper(line.substr(1, line.size() - 2));
+      for (auto [from, to] : {std::pair<std::string, std::string>{"HKEY_CURRENT_USER", "HKCU"},
+                              {"HKEY_LOCAL_MACHINE", "HKLM"},
+                              {"HKLM\\SOFTWARE\\WOW6432NODE", "HKLM\\SOFTWARE"}})
+        if (key.rfind(from, 0) == 0) key.replace(0, from.size(), to);
+      entries[key] = "(key)";
+      continue;
+    }
+    if (key.empty() || line.empty() || (line[0] != '"' && line[0] != '@')) continue;
+    std::string name;
+    size_t at = 1;
+    for (; line[0] == '"' && at < line.size() && line[at] != '"'; ++at)
+      name += line[at] == '\\' ? line[++at] : line[at];
+    entries[key + " [" + Upper(name) + "]"] = line.substr(line.find('=', at) + 1);
+  }
+  return entries;
+}
+
+// The differences as the lines of a dry run name them, without data and in upper case.
+std::multiset<std::string> Differences(const std::string& before, const std::string& after) {
+  auto was = Entries(before), now = Entries(after);
+  std::multiset<std::string> found;
+  for (const auto& [entry, data] : now)
+    if (!was.count(entry) || was[entry] != data)
+      found.insert((data == "(key)" ? "CREATE " : "SET ") + entry);
+  for (const auto& [entry, data] : was)
+    if (!now.count(entry)) found.insert("DELETE " + entry);
+  return found;
+}
+
+// The registry lines of a dry run's report, as Differences names them.
+std::multiset<std::string> WouldLines(const std::string& report) {
+  std::multiset<std::string> found;
+  std::istringstream in(report);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string verb = line.substr(6, line.find(' ', 6) - 6), what = line.substr(14);
+    if (what.rfind("HK", 0) != 0) continue;  // a file
+    if (size_t data = what.find("] = "); data != std::string::npos) what.resize(data + 1);
+    found.insert(Upper(verb + " " + what));
+  }
+  return found;
+}
 
 class InstallWine : public testing::Test {
  protected:
@@ -88,13 +154,17 @@ class InstallWine : public testing::Test {
     return RunProgram(args, {"WINEPREFIX=" + wine_->Path()});
   }
 
-  // The keys the runs change as "wine reg export" writes them.
+  // The keys the runs change as "wine reg export" writes them (text that is not ASCII as
+  // "?").
   std::string Export() {
     std::string all, file = wine_->Path() + "/export.reg";
     for (const char* key : kExportedKeys) {
       ::unlink(file.c_str());
       wine_->Run({"wine", "reg", "export", key, WindowsPath(file), "/y"});
-      all += std::string(key) + "\n" + (::access(file.c_str(), F_OK) ? "" : ReadFile(file));
+      std::string bytes = ::access(file.c_str(), F_OK) ? "" : ReadFile(file);
+      all += std::string(key) + "\n";
+      for (size_t i = 2; i + 1 < bytes.size(); i += 2)  // UTF-16 after the byte-order mark
+        all += bytes[i + 1] || bytes[i] < 0 ? '?' : bytes[i];
     }
     return all;
   }
@@ -117,7 +187,9 @@ class InstallWine : public testing::Test {
     EXPECT_EQ(dry.Output.substr(0, real.Output.size()), real.Output);
     EXPECT_EQ(dry.Output.find("Would ", real.Output.size()), real.Output.size());
     wine_->StopServer();
-    ASSERT_NE(Export(), before) << "the run changed nothing";
+    std::string after = Export();
+    ASSERT_NE(after, before) << "the run changed nothing";
+    EXPECT_EQ(WouldLines(dry.Output.substr(real.Output.size())), Differences(before, after));
     TRunResult import = wine_->Run({"wine", "reg", "import", WindowsPath(undo)});
     EXPECT_EQ(import.Status, 0) << import.Output;
     EXPECT_EQ(Export(), before) << ReadFile(undo) << real.Output;
