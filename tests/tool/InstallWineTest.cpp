@@ -132,6 +132,8 @@ class InstallWine : public testing::Test {
                                    "C:\\TessikTrip\\XE2"},
           {"HKCU\\Software\\Embarcadero\\BDS\\9.0\\Known Packages", "/v", "C:\\a\\x.bpl", "/d",
            "Other"},
+          {"HKCU\\Software\\Embarcadero\\BDS\\9.0\\Known Packages", "/v", "Count", "/t",
+           "REG_DWORD", "/d", "-2"},
           {"HKCU\\Software\\Embarcadero\\BDS\\9.0\\Library\\Win32", "/v", "Search Path", "/d",
            "C:\\Foo, Inc\\lib"},
           {"HKLM\\Software\\Borland\\Delphi\\7.0", "/v", "RootDir", "/d", "C:\\TessikTrip\\D7"},
