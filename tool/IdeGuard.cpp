@@ -31,6 +31,7 @@ void RefuseWhileIdeRuns() {
   } else {
     visited.push_back(VersionIndex(RequestedVersion));
   }
+  if (visited.empty()) return;
   std::vector<std::u16string> running = Platform::RunningImageNames();
   if (running.empty()) return;
   std::set<std::u16string> folded;
