@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "tool/InstallTypes.h"
 #include "tool/InstallUtils.h"
+#include "tool/Staging.h"
 
 namespace {
 
@@ -117,9 +118,9 @@ void TransferUnitFiles(int index, bool remove, std::u16string_view platform,
   for (const auto& name : Platform::FindFiles(source, u"*." + std::u16string(extension))) {
     std::u16string target = JoinPath(destination, name);
     if (remove) {
-      Platform::RemoveFile(target);
+      Staging::RemoveFile(target);
     } else {
-      Platform::CopyFileReplacing(JoinPath(source, name), target);
+      Staging::CopyFileReplacing(JoinPath(source, name), target);
     }
   }
 }

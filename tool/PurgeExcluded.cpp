@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/TextCodec.h"
 #include "tool/Output.h"
+#include "tool/Staging.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ void PurgeExcluded(std::u16string_view file, std::u16string_view package) {
   WriteLine(u"PurgeExcluded: ");
   WriteLine(u"  File: " + std::u16string(file));
   WriteLine(u"  Package: " + std::u16string(package));
-  std::string bytes = Platform::ReadFileBytes(file);
+  std::string bytes = Staging::ReadFileBytes(file);
   std::vector<TLine> lines = SplitFileLines(bytes, EncodingOf(bytes));
   bool inSection = false;
   for (size_t k = 0; k < lines.size(); ++k) {
@@ -113,7 +114,7 @@ void PurgeExcluded(std::u16string_view file, std::u16string_view package) {
     // An empty name occurs nowhere, as the classic substring search has it.
     if (package.empty() || line.find(package) == std::u16string::npos) continue;
     WriteLine(u"Discovered entry.");
-    Platform::WriteFileAtomically(file, WithoutLine(bytes, lines, k));
+    Staging::WriteFileAtomically(file, WithoutLine(bytes, lines, k));
     WriteLine(u"Item found and purged.");
     break;
   }

@@ -8,6 +8,7 @@
 #include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
+#include "tool/Staging.h"
 
 using Platform::TRegData;
 using Platform::TRegKey;
@@ -48,13 +49,13 @@ bool RemovePrefix(std::u16string& keyPath, const std::array<TRootPrefix, 4>& pre
 std::unique_ptr<TRegKey> OpenForReading(std::u16string_view keyPath) {
   std::u16string path(keyPath);
   TRegRoot root = ParseRootKey(path);
-  return Platform::OpenRegKey(root, path);
+  return Staging::OpenRegKey(root, path);
 }
 
 std::unique_ptr<TRegKey> OpenForWriting(std::u16string_view keyPath) {
   std::u16string path(keyPath);
   TRegRoot root = ParseRootKey(path);
-  return Platform::CreateRegKey(root, path);
+  return Staging::CreateRegKey(root, path);
 }
 
 // The longest value name the registry takes; a name ends at its first NUL.
@@ -327,7 +328,7 @@ TRegResult DeleteRegKeyTree(std::u16string_view keyPath) {
   // other programs and the system live in: deleting it is never meant, however the path
   // came about (an empty variable in "HKCU\Software\%VENDOR%").
   if (RegKeyDepth(keyPath) < 2) return TRegResult::AccessDenied;
-  return Platform::DeleteRegTree(root, path);
+  return Staging::DeleteRegTree(root, path);
 }
 
 bool DeleteRegKey(std::u16string_view keyPath) {

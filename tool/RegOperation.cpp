@@ -6,6 +6,7 @@
 #include "tool/MakeList.h"
 #include "tool/Output.h"
 #include "tool/RegOp.h"
+#include "tool/Staging.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ void DeleteKey(std::u16string_view keyPath) {
 void DeleteValue(std::u16string_view keyPath, std::u16string_view name) {
   std::u16string relative(keyPath);
   Platform::TRegRoot root = ParseRootKey(relative);
-  auto key = Platform::CreateRegKey(root, relative);
+  auto key = Staging::CreateRegKey(root, relative);
   if (!key) throw ERegistryException(u"Failed to create key " + std::u16string(keyPath));
   if (key->DeleteValue(name) == Platform::TRegResult::AccessDenied)
     throw ERegistryException(u"Failed to delete value '" + std::u16string(name) + u"'");
@@ -99,5 +100,5 @@ void PrintRegValue(std::u16string_view keyPath, std::u16string_view name, int he
 }
 
 void BroadcastSettingsChanged() {
-  Platform::BroadcastSettingsChanged();
+  Staging::BroadcastSettingsChanged();
 }

@@ -22,7 +22,7 @@ struct TSwitchRule {
 #define VALUE(field) [](TSwitchInfo& s, std::u16string&& v) { s.field = std::move(v); }
 
 // First match wins, in this order.
-const std::array<TSwitchRule, 27> kSwitchRules = {{
+const std::array<TSwitchRule, 30> kSwitchRules = {{
     {u"/s", 0, FLAG(SFlag, true), false},
     {u"/fo", 3, VALUE(FormatMode), true},
     {u"/de", 3,
@@ -52,6 +52,9 @@ const std::array<TSwitchRule, 27> kSwitchRules = {{
     {u"/d", 0, VALUE(ValueData), true},
     {u"/t", 0, VALUE(ValueType), true},
     {u"/f", 0, [](TSwitchInfo&, std::u16string&&) {}, false},
+    {u"/dryrun", 0, FLAG(DryRun, true), false},
+    {u"/ignoreide", 0, FLAG(IgnoreIde, true), false},
+    {u"/undo", 0, VALUE(UndoFile), true},
 }};
 
 #undef FLAG

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/QO_StringList.h"
@@ -29,6 +30,10 @@ struct TSwitchInfo {
   bool AllValues = false;
   std::u16string ValueType;
   std::u16string ValueData;
+  // The safety net of the operations that change the registry (not in the usage screen).
+  bool DryRun = false;                     // "/dryrun": print the changes, make none
+  bool IgnoreIde = false;                  // "/ignoreide": change a running IDE's settings
+  std::optional<std::u16string> UndoFile;  // "/undo" value: the file that reverts the run
 };
 
 /// Reads the parameter at `index` and removes it: a double-quoted one without its quotes,

@@ -6,6 +6,7 @@
 #include "common/QO_Utils.h"
 #include "platform/Console.h"
 #include "platform/Registry.h"
+#include "tool/IdeGuard.h"
 #include "tool/InstallReport.h"
 #include "tool/InstallTypes.h"
 #include "tool/InstallUtils.h"
@@ -14,6 +15,7 @@
 #include "tool/PackageInfo.h"
 #include "tool/PurgeExcluded.h"
 #include "tool/RegOperation.h"
+#include "tool/Staging.h"
 
 namespace {
 
@@ -64,12 +66,24 @@ void RunOperationLine(std::u16string_view commandLine) {
   throw Exception(u"Unrecognized operation: " + operation);
 }
 
+// "/dryrun" holds back the changes of each operation that makes some (and the broadcast);
+// "/undo" covers the registry's, so PurgeExcluded and SettingsChanged have no use for it.
+void StageChanges(TOperationCode code, const TSwitchInfo& options) {
+  std::optional<std::u16string> undoFile;
+  if (code != TOperationCode::PurgeExcluded && code != TOperationCode::SettingsChanged)
+    undoFile = options.UndoFile;
+  if (options.DryRun || undoFile) Staging::Begin(options.DryRun, undoFile);
+}
+
 }  // namespace
 
 void RunListOperation(TOperationCode code, TStringList& params, TSwitchInfo options) {
   if (!options.FormatMode.empty() && code != TOperationCode::MakeList &&
       !(code == TOperationCode::RegQuery && EqualsIgnoreCase(options.FormatMode, u"List")))
     throw Exception(u"FormatMode: " + options.FormatMode + u" unsupported");
+  if (code == TOperationCode::RegAdd || code == TOperationCode::RegDelete ||
+      code == TOperationCode::PurgeExcluded || code == TOperationCode::SettingsChanged)
+    StageChanges(code, options);
   switch (code) {
     case TOperationCode::MakeList:
       MakeList(params, options);
@@ -110,8 +124,11 @@ void RunVersionOperation(TOperationCode code, int index) {
 
 }  // namespace
 
-void RunIdeOperation(TOperationCode code, TStringList& params, TSwitchInfo) {
+void RunIdeOperation(TOperationCode code, TStringList& params, TSwitchInfo options) {
+  bool changes = code == TOperationCode::Install || code == TOperationCode::Uninstall;
+  if (changes) StageChanges(code, options);
   InitInstallEnvironment(params);
+  if (changes && !options.IgnoreIde) RefuseWhileIdeRuns();
   if (RequestedVersion == u"All") {
     for (int index = 0; index < kVersionCount; ++index)
       if (AlwaysVisitedByAll(index) || DelphiVersions[size_t(index)].IsInstalled)
@@ -142,7 +159,8 @@ bool Reported(TStep step) {
 int RunTessik(std::u16string_view commandLine) {
   bool ran = Reported([&] { RunOperationLine(commandLine); });
   // What the run wrote before a failure stays written, so the registry is committed anyway.
+  bool staged = Reported([] { Staging::Finish(); });
   bool committed = Reported([] { Platform::CommitRegistry(); });
   Platform::FlushOutput();
-  return ran && committed ? 0 : 1;
+  return ran && staged && committed ? 0 : 1;
 }

@@ -142,10 +142,13 @@ void TBackend::Lock() {
   if (lock_) return;
   MakeFolders(prefix_);
   auto lock = std::make_unique<TPrefixLock>(prefix_);
-  // A running wineserver would overwrite the files with its own copy of the registry.
+  // A running wineserver would overwrite the files with its own copy of the registry. It
+  // runs while any Wine program of the prefix does, an IDE that keeps its settings included.
   if (WineserverRuns(prefix_))
-    throw ERegistryException(FromUtf8("A wineserver is running on " + prefix_ +
-                                      ": stop it (wineserver -k) before changing its registry"));
+    throw ERegistryException(FromUtf8(
+        "A wineserver is running on " + prefix_ +
+        ": a Wine program, perhaps the IDE, is running in the prefix; it must end (or stop the "
+        "server with wineserver -k) before tessik can change the registry"));
   lock_ = std::move(lock);
 }
 

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "platform/Registry.h"
@@ -59,17 +60,21 @@ struct TRunOptions {
   long FileSizeLimit = -1;           // bytes a file may grow to (a full disk)
   std::vector<std::string> Wrapper;  // runs the program through this command
   std::string* Stderr = nullptr;     // what the run printed to standard error
+  std::string* Stdout = nullptr;     // what it printed to standard output
 };
 
 int Tessik(const std::string& exe, const std::string& prefix, std::vector<std::string> args,
            const TRunOptions& options = {}) {
   char errName[] = "/tmp/tessik-stderr-XXXXXX";
   int errFile = ::mkstemp(errName);
+  char outName[] = "/tmp/tessik-stdout-XXXXXX";
+  int outFile = ::mkstemp(outName);
   pid_t pid = ::fork();
   if (pid == 0) {
     ::setenv("WINEPREFIX", prefix.c_str(), 1);
     ::setenv("Path", "C:\\TessikTrip\\Keep;C:\\TessikTrip\\Gone", 1);
     if (!::freopen("/dev/null", "w", stdout)) _exit(126);
+    if (options.Stdout) ::dup2(outFile, 1);
     ::dup2(errFile, 2);
     if (options.FileSizeLimit >= 0) {
       ::signal(SIGXFSZ, SIG_IGN);
@@ -100,8 +105,16 @@ int Tessik(const std::string& exe, const std::string& prefix, std::vector<std::s
     text << in.rdbuf();
     *options.Stderr = text.str();
   }
+  if (options.Stdout) {
+    std::ifstream in(outName, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    *options.Stdout = text.str();
+  }
   ::close(errFile);
   ::unlink(errName);
+  ::close(outFile);
+  ::unlink(outName);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -309,6 +322,92 @@ TEST_F(InstallRoundTrip, AReadOnlyPrefixEndsTheRunAndKeepsTheFile) {
   EXPECT_EQ(error.rfind("ERegistryException: ", 0), 0u) << error;
   EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
   EXPECT_EQ(ReadAll(prefix_ + "/user.reg"), user);
+}
+
+// Every file below `folder` with its contents.
+std::map<std::string, std::string> FileTree(const std::string& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) tree[entry.path().string()] = ReadAll(entry.path().string());
+  return tree;
+}
+
+// The registry differences as dry-run lines name them, without the data: "set KEY [NAME]",
+// "delete KEY [NAME]", "create KEY", "delete KEY"; in upper case, names compare so.
+std::multiset<std::string> Differences(const TSnapshot& before, const TSnapshot& after) {
+  std::multiset<std::string> found;
+  auto add = [&](const std::string& entry, bool now) {
+    size_t bar = entry.find('|');
+    std::string line = bar == std::string::npos
+                           ? (now ? "create " : "delete ") + entry
+                           : (now ? "set " : "delete ") + entry.substr(0, bar) + " [" +
+                                 entry.substr(bar + 1) + "]";
+    std::transform(line.begin(), line.end(), line.begin(), ::toupper);
+    found.insert(line);
+  };
+  for (const auto& [entry, data] : after)
+    if (!before.count(entry) || before.at(entry) != data) add(entry, true);
+  for (const auto& [entry, data] : before)
+    if (!after.count(entry)) add(entry, false);
+  return found;
+}
+
+// "Would set     KEY [NAME] = DATA" as Differences names it; files go to `files`.
+std::multiset<std::string> WouldLines(const std::string& text, size_t& files) {
+  std::multiset<std::string> found;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    EXPECT_EQ(line.rfind("Would ", 0), 0u) << line;
+    std::string verb = line.substr(6, line.find(' ', 6) - 6);
+    std::string what = line.substr(14);
+    if (verb == "copy" || verb == "edit" || what.rfind("HK", 0) != 0) {
+      ++files;
+      continue;
+    }
+    if (size_t data = what.find("] = "); data != std::string::npos) what.resize(data + 1);
+    line = verb + " " + what;
+    std::transform(line.begin(), line.end(), line.begin(), ::toupper);
+    found.insert(line);
+  }
+  return found;
+}
+
+// A dry run prints the log of the real run and then one line per difference the real run
+// makes, and changes nothing.
+TEST_F(InstallRoundTrip, DryRunShowsExactlyWhatTheRunWouldChange) {
+  SeedIdes();
+  const std::vector<std::vector<std::string>> runs = {
+      {"Install"},
+      {"Install"},
+      {"Uninstall"},
+      {"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\9.0\\Known Packages", "/v", "New", "/d", "x"},
+      {"RegDelete", "HKCU\\Software\\Embarcadero\\BDS\\9.0", "Known Packages", "/va"},
+      {"RegDelete", "HKCU\\Software\\Embarcadero"}};
+  for (auto args : runs) {
+    SCOPED_TRACE(args[0] + " " + (args.size() > 1 ? args[1] : ""));
+    TSnapshot before = Snapshot(prefix_);
+    auto files = FileTree(root_);
+    std::string dry, real;
+    args.push_back("/dryrun");
+    ASSERT_EQ(Tessik(exe_, prefix_, args, {-1, -1, {}, nullptr, &dry}), 0);
+    EXPECT_EQ(Snapshot(prefix_), before);
+    EXPECT_EQ(FileTree(root_), files) << "a dry run changed a file";
+    args.pop_back();
+    ASSERT_EQ(Tessik(exe_, prefix_, args, {-1, -1, {}, nullptr, &real}), 0);
+    ASSERT_EQ(dry.substr(0, real.size()), real);
+    size_t fileLines = 0;
+    EXPECT_EQ(WouldLines(dry.substr(real.size()), fileLines),
+              Differences(before, Snapshot(prefix_)));
+    size_t changedFiles = 0;
+    auto now = FileTree(root_);
+    for (const auto& [name, bytes] : now)
+      changedFiles +=
+          name.find(".reg") == std::string::npos && (!files.count(name) || files.at(name) != bytes);
+    for (const auto& [name, bytes] : files)
+      changedFiles += !now.count(name);
+    EXPECT_EQ(fileLines, changedFiles) << dry.substr(real.size());
+  }
 }
 
 }  // namespace

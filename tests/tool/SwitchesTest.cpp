@@ -20,7 +20,8 @@ TSwitchInfo Lift(const char16_t* line, std::vector<std::u16string>* positional =
 TEST(LiftSwitches, FillsEveryField) {
   TSwitchInfo s = Lift(
       u"/s /fo List /de | /enc utf8 /esc x /od /ob /olws /otws /ci /q2- /prepend p "
-      u"/append a /intrsct i /remove r /v name /ve /va /t REG_SZ /d data /sd");
+      u"/append a /intrsct i /remove r /v name /ve /va /t REG_SZ /d data /sd /dryrun "
+      u"/IgnoreIDE /undo 'u.reg'");
   EXPECT_TRUE(s.SFlag);
   EXPECT_EQ(s.FormatMode, u"List");
   EXPECT_EQ(s.Delimiter, u"|");
@@ -37,6 +38,10 @@ TEST(LiftSwitches, FillsEveryField) {
   EXPECT_EQ(s.ValueName, u"name");
   EXPECT_EQ(s.ValueType, u"REG_SZ");
   EXPECT_EQ(s.ValueData, u"data");
+  EXPECT_TRUE(s.DryRun && s.IgnoreIde);
+  EXPECT_EQ(s.UndoFile, u"u.reg");
+  EXPECT_FALSE(Lift(u"x").UndoFile);
+  EXPECT_EQ(Lift(u"/undo").UndoFile, u"");  // given, but empty: the operation refuses it
 }
 
 TEST(LiftSwitches, KeepsPositionalParametersInOrder) {
