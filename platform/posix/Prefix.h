@@ -19,4 +19,12 @@ std::string ToUnixPath(std::u16string_view path);
 /// prefix of it (Z: for the root): /tmp/lib gives Z:\tmp\lib.
 std::u16string ToWindowsPath(const std::string& unixPath);
 
+/// Fixes the Windows Path that EnvironmentVariable gives for the rest of the run, as a
+/// process environment is fixed when the process starts. The registry calls it before the
+/// run's first change to an environment key, so the run's own writes never show in it.
+void KeepEnvironmentAsAtStart();
+
+/// Forgets the kept Path, for a registry prefix taken anew.
+void ForgetEnvironment();
+
 }  // namespace Platform::Posix

@@ -144,7 +144,25 @@ std::u16string WinePath() {
   return result;
 }
 
+// The Path of the run once it is fixed; nothing while it is read anew at each request.
+std::optional<std::u16string>& KeptPath() {
+  static std::optional<std::u16string> path;
+  return path;
+}
+
 }  // namespace
+
+namespace Posix {
+
+void KeepEnvironmentAsAtStart() {
+  if (!KeptPath()) KeptPath() = WinePath();
+}
+
+void ForgetEnvironment() {
+  KeptPath().reset();
+}
+
+}  // namespace Posix
 
 void SetArguments(int argc, char** argv) {
   auto& args = Arguments();
@@ -181,7 +199,10 @@ std::optional<std::u16string> EnvironmentVariable(std::u16string_view name) {
     if (askedPath && key == u"PATH") continue;
     if (EqualsIgnoreAsciiCase(key, name)) return FromUtf8(eq + 1);
   }
-  if (askedPath) return WinePath();
+  if (askedPath) {
+    Posix::KeepEnvironmentAsAtStart();
+    return KeptPath();
+  }
   return std::nullopt;
 }
 

@@ -297,6 +297,17 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
   return TLocation{file, key, linked};
 }
 
+// The keys a process environment is built from: a change to one of them must not reach
+// the Path of this run.
+bool IsEnvironmentKey(const TRegFile& file, const TPath& path) {
+  if (!Backend().IsMachine(file))
+    return path.size() == 1 &&
+           (Fold(path[0]) == u"environment" || Fold(path[0]) == u"volatile environment");
+  return path.size() >= 4 && Fold(path[0]) == u"system" && Fold(path.back()) == u"environment" &&
+         Fold(path[path.size() - 2]) == u"session manager" &&
+         Fold(path[path.size() - 3]) == u"control";
+}
+
 class TPosixKey final : public TRegKey {
  public:
   explicit TPosixKey(TLocation location) : at_(std::move(location)) {}
@@ -326,6 +337,7 @@ class TPosixKey final : public TRegKey {
   bool SetValue(std::u16string_view name, const TRegData& data) override {
     name = CutAtNul(name);
     if (name.size() > kMaxValueNameLength || !Hive(true).Exists(at_.Path)) return false;
+    if (IsEnvironmentKey(*at_.File, at_.Path)) KeepEnvironmentAsAtStart();
     Backend().Record(*at_.File, [path = at_.Path, n = std::u16string(name), data](THive& hive) {
       hive.SetValue(path, n, data);
     });
@@ -336,6 +348,7 @@ class TPosixKey final : public TRegKey {
     name = CutAtNul(name);
     auto* content = Hive(true).Content(at_.Path);
     if (!content || content->FindValue(name) == content->Values.size()) return TRegResult::NotFound;
+    if (IsEnvironmentKey(*at_.File, at_.Path)) KeepEnvironmentAsAtStart();
     Backend().Record(*at_.File, [path = at_.Path, n = std::u16string(name)](THive& hive) {
       hive.DeleteValue(path, n);
     });
@@ -352,6 +365,7 @@ class TPosixKey final : public TRegKey {
 
 void UseRegistryPrefix(const std::string& folder) {
   Backend().Reset(folder);
+  ForgetEnvironment();
 }
 
 // Whether a 32-bit program may not delete the key its path led to: the root; a link's
@@ -434,16 +448,37 @@ TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
   return TRegResult::Ok;
 }
 
+namespace Posix {
+
+// The key a tree delete works on, with the answer in `result`: nothing when the delete
+// finds nothing or is refused, also for a link inside the tree, which would take the keys
+// of its target with it (of the 64-bit branch, for Wine's links).
+std::optional<TLocation> LocateTreeForDelete(TRegRoot root, std::u16string_view path,
+                                             TRegResult& result) {
+  auto location = LocateForDelete(root, path, result);
+  if (!location) return std::nullopt;
+  THive& hive = Backend().Use(*location->File, true);
+  auto noLink = [&](const TPath& key) { return !hive.IsLink(key); };
+  result =
+      VisitTreeBottomUp(hive, location->Path, noLink) ? TRegResult::Ok : TRegResult::AccessDenied;
+  if (result != TRegResult::Ok) return std::nullopt;
+  return location;
+}
+
+}  // namespace Posix
+
+TRegResult CheckRegTreeDelete(TRegRoot root, std::u16string_view path) {
+  TRegResult result;
+  Posix::LocateTreeForDelete(root, path, result);
+  return result;
+}
+
 TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   TRegResult refused;
-  auto location = Posix::LocateForDelete(root, path, refused);
+  auto location = Posix::LocateTreeForDelete(root, path, refused);
   if (!location) return refused;
   Posix::TRegFile& file = *location->File;
   Posix::THive& hive = Posix::Backend().Use(file, true);
-  // A link inside the tree would take the keys of its target with it (of the 64-bit
-  // branch, for Wine's links): such a tree is refused before anything is deleted.
-  auto noLink = [&](const Posix::TPath& key) { return !hive.IsLink(key); };
-  if (!Posix::VisitTreeBottomUp(hive, location->Path, noLink)) return TRegResult::AccessDenied;
   Posix::VisitTreeBottomUp(hive, std::move(location->Path), [&](const Posix::TPath& key) {
     Posix::Backend().Record(file, [key](Posix::THive& h) { h.DeleteKey(key); });
     return true;

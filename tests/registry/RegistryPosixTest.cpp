@@ -296,6 +296,23 @@ TEST_F(RegistryPosix, TheWindowsPathIsBuiltAsWineBuildsIt) {
     Posix::UseRegistryPrefix(Prefix());
     EXPECT_EQ(EnvironmentVariable(u"Path"), c.Path);
   }
+  // The run's own changes to the environment keys never show in its Path (Install of the
+  // oldest IDEs appends to the user's PATH, and a later version then copies the Path), as
+  // a process keeps the environment it started with: also when it asks only afterwards.
+  for (bool askedBefore : {true, false}) {
+    Files(kUserHeader + "\n[Environment] 1\n\"PATH\"=\"C:\\\\u\"\n",
+          kMachineHeader +
+              "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1\n"
+              "\"PATH\"=\"C:\\\\s\"\n");
+    Posix::UseRegistryPrefix(Prefix());
+    if (askedBefore) {
+      EXPECT_EQ(EnvironmentVariable(u"Path"), u"C:\\s;C:\\u");
+    }
+    auto user = CreateRegKey(TRegRoot::CurrentUser, u"Environment");
+    ASSERT_NE(user, nullptr);
+    ASSERT_TRUE(user->SetValue(u"PATH", Sz(u"C:\\u;C:\\new")));
+    EXPECT_EQ(EnvironmentVariable(u"Path"), u"C:\\s;C:\\u") << askedBefore;
+  }
   ::setenv("Path", "C:\\given", 1);
   EXPECT_EQ(EnvironmentVariable(u"Path"), u"C:\\given");
   ::unsetenv("Path");
@@ -330,6 +347,7 @@ TEST_F(RegistryPosix, DeletesNeverReachThe64BitBranch) {
       {u"Software\\Only64", TRegResult::NotFound},
   };
   for (const auto& c : cases) {
+    EXPECT_EQ(CheckRegTreeDelete(TRegRoot::LocalMachine, c.Path), c.Result) << ToUtf8(c.Path);
     EXPECT_EQ(DeleteRegTree(TRegRoot::LocalMachine, c.Path), c.Result) << ToUtf8(c.Path);
     EXPECT_EQ(DeleteRegKeyOnly(TRegRoot::LocalMachine, c.Path), c.Result) << ToUtf8(c.Path);
   }
