@@ -77,6 +77,11 @@ TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path);
 /// before anything is deleted.
 TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path);
 
+/// What DeleteRegTree would answer before it deletes anything, deleting nothing: Ok, NotFound
+/// or AccessDenied. For runs that hold their changes back and must fail where a real run
+/// fails.
+TRegResult CheckRegTreeDelete(TRegRoot root, std::u16string_view path);
+
 /// Makes the run's changes durable: POSIX writes the changed registry files back
 /// atomically (once per run, also after a failure); Windows has nothing to do. Fails with
 /// ERegistryException when a file cannot be written; the old file then stays intact.

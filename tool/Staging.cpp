@@ -316,6 +316,10 @@ TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   if (!parts || parts->empty()) return parts ? TRegResult::AccessDenied : TRegResult::NotFound;
   if (!KeyExists(root, *parts)) return TRegResult::NotFound;
   ProbeWritable(root);
+  // What the system refuses to delete (a link, a tree that holds one) fails as the real
+  // delete would; a key only the run created is the run's own to delete.
+  if (Platform::CheckRegTreeDelete(root, path) == TRegResult::AccessDenied)
+    return TRegResult::AccessDenied;
   TPath walk = *parts;
   NoteSubtree(root, walk);
   TPath parent(parts->begin(), parts->end() - 1);

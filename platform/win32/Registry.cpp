@@ -207,6 +207,19 @@ TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
   return DeleteResult(RegDeleteKeyExW(RootKey(root), wpath.c_str(), kView, 0));
 }
 
+TRegResult CheckRegTreeDelete(TRegRoot root, std::u16string_view path) {
+  std::wstring wpath = Wide(path);
+  if (wpath.empty()) return TRegResult::AccessDenied;
+  if (!ValidPath(wpath)) return TRegResult::NotFound;
+  if (IsLink(RootKey(root), wpath) || TreeHoldsLink(RootKey(root), wpath))
+    return TRegResult::AccessDenied;
+  HKEY key;
+  if (RegOpenKeyExW(RootKey(root), wpath.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
+    return TRegResult::NotFound;
+  RegCloseKey(key);
+  return TRegResult::Ok;
+}
+
 TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   std::wstring wpath = Wide(path);
   if (wpath.empty()) return TRegResult::AccessDenied;

@@ -323,11 +323,18 @@ TEST_F(WineCross, RefusedDeletesLeaveTheRegistryAsItWas) {
     EXPECT_EQ(run.Output, "Exception: Refusing to delete a top-level key: " + c.Key + "\r\n");
     EXPECT_EQ(run.Status, 1) << c.Key;
   }
-  for (const auto& key : throughLinks) {
-    TRunResult run = RunProgram(regDelete({TESSIK_EXE}, {key}), {"WINEPREFIX=" + wine_->Path()});
-    EXPECT_EQ(run.Output, "ERegistryException: Failed to delete key " + key + "\r\n");
-    EXPECT_EQ(run.Status, 1) << key;
-  }
+  // A run that holds its changes back (a dry run, a run that writes an undo file) fails
+  // where the real delete fails.
+  const std::string undo = wine_->Path() + "/../undo.reg";
+  for (const auto& key : throughLinks)
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{}, {"/dryrun"}, {"/undo", undo}}) {
+      std::vector<std::string> args = {key};
+      args.insert(args.end(), extra.begin(), extra.end());
+      TRunResult run = RunProgram(regDelete({TESSIK_EXE}, args), {"WINEPREFIX=" + wine_->Path()});
+      EXPECT_EQ(run.Output, "ERegistryException: Failed to delete key " + key + "\r\n");
+      EXPECT_EQ(run.Status, 1) << key << " " << extra.size();
+    }
   EXPECT_TRUE(ReadFile(userFile) == user) << "user.reg changed";
   EXPECT_TRUE(ReadFile(machineFile) == machine) << "system.reg changed";
 
