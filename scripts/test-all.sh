@@ -27,7 +27,7 @@ echo "== The README's demonstration"
 TESSIK_EXE=build/optimized/tool/tessik bash scripts/demo.sh >/dev/null || status=1
 echo "== Optimised native tests"
 # The cross-checks with real Wine ran in the debug build; they test Wine, not the optimiser.
-ctest --preset optimized -j "$jobs" -E registry_wine_tests || status=1
+ctest --preset optimized -j "$jobs" -E 'registry_wine_tests|install_wine_tests' || status=1
 echo "== Sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j "$jobs" || status=1
 echo "== Windows tests under Wine"
