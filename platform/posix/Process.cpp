@@ -12,7 +12,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/Prefix.h"
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/LineFormat.h"
 
 extern char** environ;
 

@@ -15,7 +15,7 @@
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/RegistryPrefix.h"
+#include "platform/posix/registry/UsePrefix.h"
 #include "tests/registry/RegTestData.h"
 #include "tests/registry/TestProcess.h"
 

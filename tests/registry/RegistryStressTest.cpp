@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/Registry.h"
-#include "platform/posix/RegistryPrefix.h"
+#include "platform/posix/registry/UsePrefix.h"
 #include "tests/registry/TestProcess.h"
 #include "tests/registry/WinePrefix.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/posix/RegistryPrefix.h"
+#include "platform/posix/registry/UsePrefix.h"
 #include "tests/registry/TestRegistry.h"
 
 TTestRegistry::TTestRegistry() : base_(u"Software\\TessikTest\\T") {

@@ -12,8 +12,8 @@
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/RegistryPrefix.h"
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/LineFormat.h"
+#include "platform/posix/registry/UsePrefix.h"
 #include "tests/registry/RegTestData.h"
 #include "tests/registry/WinePrefix.h"
 

@@ -2,7 +2,7 @@
 // values. Expected texts come from files that Wine 8 wrote.
 #include <gtest/gtest.h>
 
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/LineFormat.h"
 #include "tests/registry/RegTestData.h"
 
 namespace Platform::WineReg {

@@ -1,4 +1,4 @@
-#include "platform/posix/WineRegFile.h"
+#include "platform/posix/registry/FileIndex.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/LineFormat.h"
 
 #include <algorithm>
 #include <cstdio>

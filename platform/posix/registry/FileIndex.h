@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/RegistryMemory.h"
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/HugePages.h"
+#include "platform/posix/registry/LineFormat.h"
 
 namespace Platform::WineReg {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/posix/RegistryText.h"
+#include "platform/posix/registry/TextBuffer.h"
 
 namespace Platform::Posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/RegistryFiles.h"
+#include "platform/posix/registry/HiveFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 
 #include "common/QO_Errors.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/RegistryMemory.h"
+#include "platform/posix/registry/HugePages.h"
 
 namespace Platform::Posix {
 namespace {

@@ -12,9 +12,9 @@
 #include "common/QO_Errors.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/Prefix.h"
-#include "platform/posix/RegistryFiles.h"
-#include "platform/posix/RegistryHive.h"
-#include "platform/posix/RegistryPrefix.h"
+#include "platform/posix/registry/Hive.h"
+#include "platform/posix/registry/HiveFiles.h"
+#include "platform/posix/registry/UsePrefix.h"
 
 namespace Platform {
 namespace Posix {
