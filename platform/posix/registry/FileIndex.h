@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/registry/HugePages.h"
 #include "platform/posix/registry/LineFormat.h"
 
 namespace Platform::WineReg {
@@ -52,8 +51,8 @@ class TFileIndex {
   TArch Arch() const { return arch_; }
   /// Where the first block starts (the end of the text when there is none).
   size_t PreambleEnd() const { return preambleEnd_; }
-  const Posix::TBigVector<TBlock>& Blocks() const { return blocks_; }
-  const Posix::TBigVector<TFileKey>& Keys() const { return keys_; }
+  const std::vector<TBlock>& Blocks() const { return blocks_; }
+  const std::vector<TFileKey>& Keys() const { return keys_; }
 
   /// The records of the key at `path` (names in any case) in file order; none when the
   /// file has no such key.
@@ -88,9 +87,9 @@ class TFileIndex {
   bool readable_ = false;
   TArch arch_ = TArch::None;
   size_t preambleEnd_ = 0;
-  Posix::TBigVector<TBlock> blocks_;
-  Posix::TBigVector<TFileKey> keys_;
-  Posix::TBigVector<uint64_t> hashes_;  // the records' path hashes, apart for a fast scan
+  std::vector<TBlock> blocks_;
+  std::vector<TFileKey> keys_;
+  std::vector<uint64_t> hashes_;  // the records' path hashes, apart for a fast scan
   // The components of this "[path]" line and of the one before, with their hash states:
   // keys written in tree order share most of their path with the key before.
   std::vector<TComponent> components_, previous_;

@@ -17,7 +17,6 @@
 
 #include "common/QO_Errors.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/registry/HugePages.h"
 
 namespace Platform::Posix {
 namespace {
@@ -53,12 +52,13 @@ bool WriteAll(int fd, const TComposed& text) {
   return true;
 }
 
-// Text of a large file goes to huge pages: filling 4 KB pages one fault at a time costs
+// Text of a large file goes to memory that is not cleared first, a block of its own that the
+// program puts on huge pages (LargeBlocks.cpp): filling 4 KB pages one fault at a time costs
 // more than reading the file (a mapping of the file is no better: its scan is slower).
 constexpr off_t kLargeFile = off_t(1) << 20;
 
-void ReleaseBig(const char* memory, size_t capacity) {
-  TBigAllocator<char>().deallocate(const_cast<char*>(memory), capacity);
+void ReleaseBig(const char* memory, size_t) {
+  delete[] memory;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -123,23 +123,22 @@ TFileStamp StampOf(const std::string& path) {
 
 namespace {
 
-// Reads the rest of the file into memory of `capacity` bytes from TBigAllocator.
+// Reads the rest of the file into memory of `capacity` bytes.
 TRegText ReadLargeFile(int fd, const std::string& path, size_t capacity) {
-  TBigAllocator<char> memory;
-  char* text = memory.allocate(capacity);
+  char* text = new char[capacity];
   size_t done = 0;
   for (;;) {
     if (done == capacity) {  // the file grew meanwhile
-      char* larger = memory.allocate(capacity * 2);
+      char* larger = new char[capacity * 2];
       std::memcpy(larger, text, done);
-      memory.deallocate(text, capacity);
+      delete[] text;
       text = larger, capacity *= 2;
     }
     ssize_t n = ::read(fd, text + done, capacity - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       int error = errno;
-      memory.deallocate(text, capacity);
+      delete[] text;
       ::close(fd);
       Fail("Cannot read the registry file", path, error);
     }
