@@ -34,6 +34,14 @@ struct TRegData {
 
 enum class TRegResult { Ok, NotFound, AccessDenied };
 
+/// The longest value name the registry takes, in UTF-16 units.
+inline constexpr size_t kMaxValueNameLength = 16383;
+
+/// A key path or value name as the registry reads it: a NUL ends it.
+inline std::u16string_view CutAtNul(std::u16string_view name) {
+  return name.substr(0, name.find(u'\0'));
+}
+
 /// An open key. Names compare case-insensitively and keep their case.
 class TRegKey {
  public:
