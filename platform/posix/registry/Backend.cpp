@@ -24,7 +24,7 @@ using WineReg::TArch;
 uint64_t NowFiletime() {
   timespec ts;
   ::clock_gettime(CLOCK_REALTIME, &ts);
-  return uint64_t(ts.tv_sec) * 10000000u + uint64_t(ts.tv_nsec) / 100 + 116444736000000000ull;
+  return uint64_t(ts.tv_sec) * 10000000u + uint64_t(ts.tv_nsec) / 100 + WineReg::kFiletimeOf1970;
 }
 
 // The architecture written in the first lines of a registry file, if it has one.

@@ -11,6 +11,7 @@
 
 #include "platform/Registry.h"
 #include "platform/posix/registry/FileIndex.h"
+#include "platform/posix/registry/KeyBlock.h"
 #include "platform/posix/registry/TextBuffer.h"
 
 namespace Platform::Posix {
