@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/Registry.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <cstdio>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "tests/common/TestText.h"
 #include "tool/InstallTypes.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "tests/common/TestText.h"
 #include "tests/registry/TestRegistry.h"
 

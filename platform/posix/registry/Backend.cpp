@@ -9,7 +9,7 @@
 #include <memory>
 #include <utility>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/registry/KeyPaths.h"
 #include "platform/posix/registry/UsePrefix.h"

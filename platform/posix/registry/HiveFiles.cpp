@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/TextCodec.h"
 
 namespace Platform::Posix {

@@ -75,9 +75,7 @@ bool FollowLinkTarget(TRegFile*& file, TPath& key, bool write, int depth) {
   size_t v = content ? content->FindValue(u"SymbolicLinkValue") : 0;
   if (!content || v == content->Values.size()) return false;
   const std::string& bytes = content->Values[v].Data.Bytes;
-  std::u16string target;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-    target.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+  std::u16string target = Utf16Of(bytes);
   if (target.size() <= 10 || Fold(target.substr(0, 10)) != u"\\registry\\") return false;
   TPath parts = SplitKeyPath(target.substr(10)).value_or(TPath{});
   size_t skip = 0;
