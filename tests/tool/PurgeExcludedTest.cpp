@@ -95,15 +95,4 @@ TEST(PurgeExcluded, LeavesTheFileAloneWithoutAMatchingEntry) {
   std::remove(kFile);
 }
 
-TEST(PurgeExcluded, PrintsItsLog) {
-  Write("[Excluded Packages]\r\nx\r\n\r\n");
-  std::u16string dashes(49, u'-');
-  EXPECT_EQ(Purge(u"pkg"), dashes +
-                               u"\r\nPurgeExcluded: \r\n  File: purge-excluded-test.dof\r\n"
-                               u"  Package: pkg\r\nfound excluded packages section.\r\n"
-                               u"Breaking out due to a blank line.\r\n" +
-                               dashes + u"\r\n");
-  std::remove(kFile);
-}
-
 }  // namespace
