@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Errors.h"
-#include "tests/common/TestText.h"
+#include "tests/support/TestText.h"
 
 namespace {
 

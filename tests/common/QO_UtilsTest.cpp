@@ -4,7 +4,7 @@
 
 #include "common/QO_StringList.h"
 #include "platform/Errors.h"
-#include "tests/common/TestText.h"
+#include "tests/support/TestText.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/registry/UsePrefix.h"
-#include "tests/registry/RegTestData.h"
-#include "tests/registry/TestProcess.h"
+#include "tests/support/RegTestData.h"
+#include "tests/support/TestProcess.h"
 
 using namespace Platform;
 

@@ -10,8 +10,8 @@
 
 #include "platform/Registry.h"
 #include "platform/posix/registry/UsePrefix.h"
-#include "tests/registry/TestProcess.h"
-#include "tests/registry/WinePrefix.h"
+#include "tests/support/TestProcess.h"
+#include "tests/support/WinePrefix.h"
 
 using namespace Platform;
 

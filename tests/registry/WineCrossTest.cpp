@@ -14,8 +14,8 @@
 #include "platform/TextCodec.h"
 #include "platform/posix/registry/LineFormat.h"
 #include "platform/posix/registry/UsePrefix.h"
-#include "tests/registry/RegTestData.h"
-#include "tests/registry/WinePrefix.h"
+#include "tests/support/RegTestData.h"
+#include "tests/support/WinePrefix.h"
 
 using namespace Platform;
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/registry/LineFormat.h"
-#include "tests/registry/RegTestData.h"
+#include "tests/support/RegTestData.h"
 
 namespace Platform::WineReg {
 namespace {

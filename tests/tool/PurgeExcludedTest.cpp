@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "platform/Console.h"
-#include "tests/common/TestText.h"
+#include "tests/support/TestText.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/Errors.h"
-#include "tests/common/TestText.h"
-#include "tests/registry/TestRegistry.h"
+#include "tests/support/TestRegistry.h"
+#include "tests/support/TestText.h"
 
 using Platform::TRegData;
 using Platform::TRegRoot;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/posix/registry/UsePrefix.h"
-#include "tests/registry/TestRegistry.h"
+#include "tests/support/TestRegistry.h"
 
 TTestRegistry::TTestRegistry() : base_(u"Software\\TessikTest\\T") {
   const char* tmp = std::getenv("TMPDIR");
