@@ -10,8 +10,8 @@
 #include <string>
 
 #include "platform/Registry.h"
-#include "platform/posix/RegistryPrefix.h"
-#include "platform/posix/WineRegFile.h"
+#include "platform/posix/registry/FileIndex.h"
+#include "platform/posix/registry/UsePrefix.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/TextCodec.h"
 

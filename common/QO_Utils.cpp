@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "common/QO_Errors.h"
 #include "common/QO_StringList.h"
+#include "platform/Errors.h"
 #include "platform/Process.h"
 
 namespace {

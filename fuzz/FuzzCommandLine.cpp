@@ -1,8 +1,8 @@
 // A raw command line through splitting, switch lifting and MakeList with whatever switches
 // it holds; the output goes to a sink. Only MakeList runs: no registry, no file writes.
-#include "common/QO_Errors.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/Console.h"
+#include "platform/Errors.h"
 #include "tool/MakeList.h"
 #include "tool/Switches.h"
 

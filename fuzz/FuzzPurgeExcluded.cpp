@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "common/QO_Errors.h"
 #include "platform/Console.h"
+#include "platform/Errors.h"
 #include "tool/PurgeExcluded.h"
 
 namespace {

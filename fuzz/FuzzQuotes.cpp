@@ -2,9 +2,9 @@
 // QuoteText wrote for a text that was not quoted already.
 #include <cstdlib>
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "fuzz/FuzzInput.h"
+#include "platform/Errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string text = FuzzText(data, size);

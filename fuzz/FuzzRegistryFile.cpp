@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/RegistryHive.h"
+#include "platform/posix/registry/Hive.h"
 
 using Platform::TRegData;
 using Platform::Posix::THive;

@@ -34,6 +34,34 @@ struct TRegData {
 
 enum class TRegResult { Ok, NotFound, AccessDenied };
 
+/// The longest value name the registry takes, in UTF-16 units.
+inline constexpr size_t kMaxValueNameLength = 16383;
+
+/// A key path or value name as the registry reads it: a NUL ends it.
+inline std::u16string_view CutAtNul(std::u16string_view name) {
+  return name.substr(0, name.find(u'\0'));
+}
+
+/// Text as string data holds it: UTF-16 LE, two bytes a unit (no terminating NUL added).
+inline std::string Utf16Bytes(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2 + 2);
+  for (char16_t c : text) {
+    bytes.push_back(char(c & 0xFF));
+    bytes.push_back(char(c >> 8));
+  }
+  return bytes;
+}
+
+/// The UTF-16 units of data bytes, NULs included; an odd last byte is left out.
+inline std::u16string Utf16Of(std::string_view bytes) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    text.push_back(char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8)));
+  return text;
+}
+
 /// An open key. Names compare case-insensitively and keep their case.
 class TRegKey {
  public:

@@ -4,8 +4,8 @@
 #include <set>
 #include <string>
 
-#include "common/QO_Errors.h"
 #include "platform/Collation.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Processes.h"
 #include "tool/InstallTypes.h"

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "tool/InstallTypes.h"

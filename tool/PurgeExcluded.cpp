@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/TextCodec.h"
 #include "tool/Output.h"

@@ -5,9 +5,9 @@
 #include <map>
 #include <set>
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
+#include "platform/Errors.h"
 #include "tool/Staging.h"
 
 using Platform::TRegData;
@@ -58,36 +58,17 @@ std::unique_ptr<TRegKey> OpenForWriting(std::u16string_view keyPath) {
   return Staging::CreateRegKey(root, path);
 }
 
-// The longest value name the registry takes; a name ends at its first NUL.
-constexpr size_t kMaxValueNameLength = 16383;
-
-std::u16string_view CutAtNul(std::u16string_view name) {
-  return name.substr(0, name.find(u'\0'));
-}
-
 std::u16string Quoted(std::u16string_view name) {
   return u"'" + std::u16string(name) + u"'";
 }
 
 // The stored text of a string value: UTF-16 LE, cut at the first NUL.
 std::u16string StringOf(const std::string& bytes) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    auto c = char16_t(static_cast<unsigned char>(bytes[i]) |
-                      (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    if (c == 0) break;
-    text.push_back(c);
-  }
-  return text;
+  return std::u16string(Platform::CutAtNul(Platform::Utf16Of(bytes)));
 }
 
 std::string StringBytes(std::u16string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2 + 2);
-  for (char16_t c : text)
-    bytes.push_back(char(c & 0xFF)), bytes.push_back(char(c >> 8));
-  bytes.append(2, '\0');
-  return bytes;
+  return Platform::Utf16Bytes(text) + std::string(2, '\0');
 }
 
 std::string DwordBytes(int32_t value) {
@@ -250,7 +231,7 @@ bool WriteRegValue(std::u16string_view keyPath, std::u16string_view name, std::u
     default:
       throw Exception(u"Unsupported registry entry data type");
   }
-  if (CutAtNul(name).size() > kMaxValueNameLength)
+  if (Platform::CutAtNul(name).size() > Platform::kMaxValueNameLength)
     throw ERegistryException(u"Failed to set data for " + Quoted(name));
   auto key = OpenForWriting(keyPath);
   if (!key) return false;
@@ -310,7 +291,7 @@ bool WriteRegValues(std::u16string_view keyPath, const TStringList& lines) {
 }
 
 size_t RegKeyDepth(std::u16string_view keyPath) {
-  std::u16string path(CutAtNul(keyPath));
+  std::u16string path(Platform::CutAtNul(keyPath));
   ParseRootKey(path);
   size_t names = 0;
   for (size_t start = 0; start < path.size();) {

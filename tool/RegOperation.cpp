@@ -1,7 +1,7 @@
 #include "tool/RegOperation.h"
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
+#include "platform/Errors.h"
 #include "platform/Registry.h"
 #include "tool/MakeList.h"
 #include "tool/Output.h"

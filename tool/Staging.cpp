@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "common/QO_Errors.h"
 #include "platform/Collation.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "tool/Output.h"
 #include "tool/StagingState.h"

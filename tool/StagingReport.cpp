@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <map>
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
 #include "tool/RegOp.h"
@@ -39,13 +39,6 @@ std::vector<TDifference> Differences(const TState& state) {
   return found;
 }
 
-std::u16string StringOf(const std::string& bytes) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-    text.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
-  return text;
-}
-
 std::u16string HexBytes(const std::string& bytes) {
   static constexpr char16_t kDigits[] = u"0123456789abcdef";
   std::u16string text;
@@ -59,7 +52,7 @@ std::u16string HexBytes(const std::string& bytes) {
 
 // A string value's text when its bytes are exactly one NUL-terminated UTF-16 string.
 std::optional<std::u16string> PlainString(const TRegData& data) {
-  std::u16string text = StringOf(data.Bytes);
+  std::u16string text = Platform::Utf16Of(data.Bytes);
   if (data.Bytes.size() % 2 || text.empty() || text.back() != 0) return std::nullopt;
   text.pop_back();
   if (text.find(u'\0') != std::u16string::npos) return std::nullopt;

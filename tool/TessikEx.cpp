@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "common/QO_Errors.h"
 #include "common/QO_Utils.h"
 #include "platform/Console.h"
+#include "platform/Errors.h"
 #include "platform/Registry.h"
 #include "tool/IdeGuard.h"
 #include "tool/InstallReport.h"

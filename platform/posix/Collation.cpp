@@ -9,7 +9,7 @@
 #include <climits>
 #include <vector>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/posix/collation/Collator.h"
 #include "platform/posix/collation/IcuApi.h"
 #include "platform/posix/collation/WeighLast.h"

@@ -3,13 +3,11 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/Console.h"
+#include "platform/ConsoleStream.h"
 #include "platform/TextCodec.h"
 
 namespace Platform {
 namespace {
-
-constexpr size_t kFlushThreshold = 1 << 16;
 
 std::string& OutBuffer() {
   static std::string buffer;
@@ -26,36 +24,27 @@ void WriteAll(int fd, const std::string& bytes) {
   }
 }
 
-std::u16string* gCapture = nullptr;
-
 }  // namespace
 
-std::u16string* CaptureStdOut(std::u16string* capture) {
-  std::u16string* previous = gCapture;
-  FlushOutput();
-  gCapture = capture;
-  return previous;
-}
+namespace ConsoleStream {
 
-void WriteStdOut(std::u16string_view text) {
-  if (gCapture) {
-    gCapture->append(text);
-    return;
-  }
+const size_t kFlushThreshold = 1 << 16;
+
+size_t Buffer(std::u16string_view text) {
   std::string& buffer = OutBuffer();
   AppendUtf8(text, buffer);
-  if (buffer.size() >= kFlushThreshold) FlushOutput();
+  return buffer.size();
 }
 
-void WriteStdErr(std::u16string_view text) {
-  FlushOutput();
-  WriteAll(2, ToUtf8(text));
-}
-
-void FlushOutput() {
+void WriteBuffer() {
   std::string& buffer = OutBuffer();
   WriteAll(1, buffer);
   buffer.clear();
 }
 
+void WriteError(std::u16string_view text) {
+  WriteAll(2, ToUtf8(text));
+}
+
+}  // namespace ConsoleStream
 }  // namespace Platform

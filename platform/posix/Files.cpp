@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/Prefix.h"

@@ -31,11 +31,12 @@ std::mutex gLock;
 std::atomic<uintptr_t> gLow{UINTPTR_MAX}, gHigh{0};
 
 void* AllocateLarge(size_t size) {
-  size_t length = size + kHuge;
+  // Room to align the block to a huge page and to end it on one: its last part, too, faults once.
+  size_t length = size + 2 * kHuge;
   void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (base == MAP_FAILED) return nullptr;
   uintptr_t start = (reinterpret_cast<uintptr_t>(base) + kHuge - 1) & ~(kHuge - 1);
-  ::madvise(reinterpret_cast<void*>(start), size, MADV_HUGEPAGE);
+  ::madvise(reinterpret_cast<void*>(start), (size + kHuge - 1) & ~(kHuge - 1), MADV_HUGEPAGE);
   std::lock_guard<std::mutex> guard(gLock);
   for (auto& block : gBlocks) {
     if (block.User) continue;

@@ -12,7 +12,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/Prefix.h"
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/LineFormat.h"
 
 extern char** environ;
 
@@ -66,13 +66,7 @@ struct TEnvValue {
 std::optional<TEnvValue> EnvValue(const TRegKey& key, std::u16string_view name) {
   std::optional<TRegData> data = key.QueryValue(name);
   if (!data || (data->Type != kRegSz && data->Type != kRegExpandSz)) return std::nullopt;
-  TEnvValue value{std::u16string(), data->Type == kRegExpandSz};
-  for (size_t i = 0; i + 1 < data->Bytes.size(); i += 2) {
-    auto c = char16_t(static_cast<unsigned char>(data->Bytes[i]) |
-                      (static_cast<unsigned char>(data->Bytes[i + 1]) << 8));
-    if (c == 0) break;
-    value.Text.push_back(c);
-  }
+  TEnvValue value{std::u16string(CutAtNul(Utf16Of(data->Bytes))), data->Type == kRegExpandSz};
   if (value.Text.empty()) return std::nullopt;
   return value;
 }

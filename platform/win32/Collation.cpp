@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 
 namespace Platform {
 namespace {

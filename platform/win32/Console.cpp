@@ -2,12 +2,10 @@
 
 #include <string>
 
-#include "platform/Console.h"
+#include "platform/ConsoleStream.h"
 
 namespace Platform {
 namespace {
-
-constexpr size_t kFlushThreshold = 1 << 15;
 
 std::u16string& OutBuffer() {
   static std::u16string buffer;
@@ -43,36 +41,27 @@ void WriteHandle(DWORD which, std::u16string_view text) {
   }
 }
 
-std::u16string* gCapture = nullptr;
-
 }  // namespace
 
-std::u16string* CaptureStdOut(std::u16string* capture) {
-  std::u16string* previous = gCapture;
-  FlushOutput();
-  gCapture = capture;
-  return previous;
-}
+namespace ConsoleStream {
 
-void WriteStdOut(std::u16string_view text) {
-  if (gCapture) {
-    gCapture->append(text);
-    return;
-  }
+const size_t kFlushThreshold = 1 << 15;
+
+size_t Buffer(std::u16string_view text) {
   std::u16string& buffer = OutBuffer();
   buffer += text;
-  if (buffer.size() >= kFlushThreshold) FlushOutput();
+  return buffer.size();
 }
 
-void WriteStdErr(std::u16string_view text) {
-  FlushOutput();
-  WriteHandle(STD_ERROR_HANDLE, text);
-}
-
-void FlushOutput() {
+void WriteBuffer() {
   std::u16string& buffer = OutBuffer();
   WriteHandle(STD_OUTPUT_HANDLE, buffer);
   buffer.clear();
 }
 
+void WriteError(std::u16string_view text) {
+  WriteHandle(STD_ERROR_HANDLE, text);
+}
+
+}  // namespace ConsoleStream
 }  // namespace Platform

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/TextCodec.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/QO_Errors.h"
 #include "platform/Collation.h"
+#include "platform/Errors.h"
 #include "platform/TextCodec.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "common/QO_Errors.h"
 #include "common/QO_StringList.h"
-#include "tests/common/TestText.h"
+#include "platform/Errors.h"
+#include "tests/support/TestText.h"
 
 namespace {
 

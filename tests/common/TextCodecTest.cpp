@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/common/TestText.h"
+#include "tests/support/TestText.h"
 
 namespace {
 

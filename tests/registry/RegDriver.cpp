@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -93,9 +93,7 @@ std::string Fill(TRegRoot root, const std::u16string& path, const std::u16string
   for (int i = 0; i < count; ++i) {
     std::string n = std::to_string(i);
     std::u16string name = prefix + std::u16string(n.begin(), n.end());
-    std::string data;
-    for (char16_t c : name + u'\0')
-      data += {char(c & 0xFF), char(c >> 8)};
+    std::string data = Platform::Utf16Bytes(name + u'\0');
     if (!key->SetValue(name, {Platform::kRegSz, data})) return "set failed";
   }
   Platform::CommitRegistry();

@@ -6,8 +6,8 @@
 #include <random>
 
 #include "platform/Registry.h"
-#include "tests/registry/RegTestData.h"
-#include "tests/registry/TestRegistry.h"
+#include "tests/support/RegTestData.h"
+#include "tests/support/TestRegistry.h"
 
 using namespace Platform;
 

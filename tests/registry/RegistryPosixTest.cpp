@@ -11,13 +11,13 @@
 
 #include <cstdio>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/RegistryPrefix.h"
-#include "tests/registry/RegTestData.h"
-#include "tests/registry/TestProcess.h"
+#include "platform/posix/registry/UsePrefix.h"
+#include "tests/support/RegTestData.h"
+#include "tests/support/TestProcess.h"
 
 using namespace Platform;
 

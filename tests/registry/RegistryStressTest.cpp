@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "platform/Registry.h"
-#include "platform/posix/RegistryPrefix.h"
-#include "tests/registry/TestProcess.h"
-#include "tests/registry/WinePrefix.h"
+#include "platform/posix/registry/UsePrefix.h"
+#include "tests/support/TestProcess.h"
+#include "tests/support/WinePrefix.h"
 
 using namespace Platform;
 

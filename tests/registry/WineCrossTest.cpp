@@ -12,10 +12,10 @@
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/RegistryPrefix.h"
-#include "platform/posix/WineRegText.h"
-#include "tests/registry/RegTestData.h"
-#include "tests/registry/WinePrefix.h"
+#include "platform/posix/registry/LineFormat.h"
+#include "platform/posix/registry/UsePrefix.h"
+#include "tests/support/RegTestData.h"
+#include "tests/support/WinePrefix.h"
 
 using namespace Platform;
 
@@ -32,10 +32,8 @@ using TTree = std::map<std::u16string, TValues>;  // key path (folded) -> its va
 
 // The values that "wine reg export" wrote (UTF-16 with a byte-order mark).
 TValues ReadExport(const std::string& bytes) {
-  std::u16string text;
-  for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-    text.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
-  std::string utf8 = ToUtf8(text);
+  std::string utf8 =
+      ToUtf8(Utf16Of(std::string_view(bytes).substr(std::min<size_t>(2, bytes.size()))));
   TValues values;
   WineReg::TLineReader reader(utf8);
   for (std::string_view line; reader.Next(line);) {
@@ -49,10 +47,8 @@ TValues ReadExport(const std::string& bytes) {
 
 // The keys and values of "wine reg export" below `root` ("HKEY_CURRENT_USER\\...").
 TTree ReadExportTree(const std::string& bytes, const std::string& root) {
-  std::u16string text;
-  for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-    text.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
-  std::string utf8 = ToUtf8(text);
+  std::string utf8 =
+      ToUtf8(Utf16Of(std::string_view(bytes).substr(std::min<size_t>(2, bytes.size()))));
   TTree tree;
   TValues* values = nullptr;
   WineReg::TLineReader reader(utf8);

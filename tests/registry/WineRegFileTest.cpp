@@ -2,8 +2,8 @@
 // without a disk.
 #include <gtest/gtest.h>
 
-#include "platform/posix/RegistryHive.h"
-#include "platform/posix/WineRegFile.h"
+#include "platform/posix/registry/FileIndex.h"
+#include "platform/posix/registry/Hive.h"
 
 namespace Platform::Posix {
 namespace {

@@ -2,8 +2,8 @@
 // values. Expected texts come from files that Wine 8 wrote.
 #include <gtest/gtest.h>
 
-#include "platform/posix/WineRegText.h"
-#include "tests/registry/RegTestData.h"
+#include "platform/posix/registry/LineFormat.h"
+#include "tests/support/RegTestData.h"
 
 namespace Platform::WineReg {
 namespace {

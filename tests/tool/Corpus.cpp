@@ -184,6 +184,8 @@ void ParseFile(const std::string& path, const std::string& suite, std::vector<TC
       current->Absent.push_back(rest);
     } else if (word == "ignore-stdout") {
       current->IgnoreStdout = true;
+    } else if (word == "skip-frames") {
+      current->SkipFrames = true;
     } else if (word == "install-at") {
       current->InstallAt = rest;
     } else if (word == "posix-only") {

@@ -24,6 +24,7 @@ struct TCorpusCase {
   std::vector<std::string> Absent;  // Files that must not.
   std::vector<std::pair<std::string, std::string>> ExpectFiles;  // Name and bytes after the run.
   bool IgnoreStdout = false;  // Folder of the case where a copy of the program runs from.
+  bool SkipFrames = false;    // Standard output is compared without its frame lines.
   std::string Stdout;
   std::string Stderr;
   int ExitCode = 0;

@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "tests/tool/Corpus.h"
 
@@ -51,6 +53,19 @@ void RemoveTree(const std::string& path) {
   std::error_code error;
   std::filesystem::remove_all(path, error);
   if (error) ADD_FAILURE() << "cannot remove " << path;
+}
+
+// The text without its frame lines: lines of dashes and blanks only, such as a report draws
+// around each of its parts.
+std::string WithoutFrames(const std::string& text) {
+  std::string kept;
+  for (size_t begin = 0, end; begin < text.size(); begin = end) {
+    end = std::min(text.find('\n', begin), text.size() - 1) + 1;
+    std::string_view line(text.data() + begin, end - begin);
+    std::string_view body = line.substr(0, line.find_first_of("\r\n"));
+    if (body.find('-') == body.npos || body.find_first_not_of("- ") != body.npos) kept += line;
+  }
+  return kept;
 }
 
 // Runs argv in `dir` with stdout and stderr to files; returns the exit status.
@@ -230,7 +245,8 @@ void RunCase(const TCorpusCase& given) {
   for (const auto& [name, bytes] : c.ExpectFiles)
     EXPECT_EQ(LineDiff(Substitute(bytes, root), ReadFile(where(name))), "") << name;
   if (!c.IgnoreStdout) {
-    EXPECT_EQ(LineDiff(c.Stdout, ReadFile(dir + "/stdout.bin")), "") << "standard output";
+    std::string out = ReadFile(dir + "/stdout.bin");
+    EXPECT_EQ(LineDiff(c.Stdout, c.SkipFrames ? WithoutFrames(out) : out), "") << "standard output";
   }
   EXPECT_EQ(LineDiff(c.Stderr, ReadFile(dir + "/stderr.bin")), "") << "standard error";
   EXPECT_EQ(exitCode, c.ExitCode) << "exit code";

@@ -22,7 +22,7 @@
 
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/RegistryPrefix.h"
+#include "platform/posix/registry/UsePrefix.h"
 
 namespace {
 

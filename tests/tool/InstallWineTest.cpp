@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/registry/WinePrefix.h"
+#include "tests/support/WinePrefix.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "common/QO_Utils.h"
 #include "platform/Console.h"
-#include "tests/common/TestText.h"
+#include "tests/support/TestText.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "platform/Console.h"
-#include "tests/common/TestText.h"
+#include "tests/support/TestText.h"
 
 namespace {
 
@@ -92,17 +92,6 @@ TEST(PurgeExcluded, LeavesTheFileAloneWithoutAMatchingEntry) {
   Write("[Excluded Packages]\r\nqor5cdt_c5\r\n");
   EXPECT_EQ(Purge(u""), Purge(u"")) << "an empty name matches nothing";
   EXPECT_EQ(Read(), "[Excluded Packages]\r\nqor5cdt_c5\r\n");
-  std::remove(kFile);
-}
-
-TEST(PurgeExcluded, PrintsItsLog) {
-  Write("[Excluded Packages]\r\nx\r\n\r\n");
-  std::u16string dashes(49, u'-');
-  EXPECT_EQ(Purge(u"pkg"), dashes +
-                               u"\r\nPurgeExcluded: \r\n  File: purge-excluded-test.dof\r\n"
-                               u"  Package: pkg\r\nfound excluded packages section.\r\n"
-                               u"Breaking out due to a blank line.\r\n" +
-                               dashes + u"\r\n");
   std::remove(kFile);
 }
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/QO_Errors.h"
-#include "tests/common/TestText.h"
+#include "platform/Errors.h"
+#include "tests/support/TestText.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/posix/collation/CollationLocale.h"
 #include "platform/posix/collation/CollatorImage.h"
 #include "platform/posix/collation/Tailoring.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 
 #define TESSIK_ICU_STRINGIFY2(x) #x
 #define TESSIK_ICU_STRINGIFY(x) TESSIK_ICU_STRINGIFY2(x)

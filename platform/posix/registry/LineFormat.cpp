@@ -1,4 +1,4 @@
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/LineFormat.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -86,16 +86,6 @@ bool ReadHexData(std::string_view s, TLineReader& more, std::string* out) {
   }
 }
 
-std::string StringBytes(std::u16string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(char(c & 0xFF));
-    bytes.push_back(char(c >> 8));
-  }
-  return bytes;
-}
-
 // Reads the data after "name=": false when wineserver would call it malformed.
 bool ReadData(std::string_view s, TLineReader& more, TRegData* out) {
   uint32_t type = 0;
@@ -110,7 +100,7 @@ bool ReadData(std::string_view s, TLineReader& more, TRegData* out) {
   if (parse == 's') {
     std::u16string text;
     if (ParseEscaped(s, '"', text) == std::string_view::npos) return false;
-    if (bytes) *bytes = StringBytes(text) + std::string(2, '\0');
+    if (bytes) *bytes = Utf16Bytes(text) + std::string(2, '\0');
   } else if (parse == 'd') {
     size_t used;
     uint32_t v = uint32_t(ParseUnsignedHex(s, used));
@@ -127,13 +117,6 @@ bool WritesAsString(const TRegData& data) {
   if (data.Type != kRegSz && data.Type != kRegExpandSz && data.Type != kRegMultiSz) return false;
   const std::string& b = data.Bytes;
   return b.size() >= 2 && b.size() % 2 == 0 && b[b.size() - 1] == 0 && b[b.size() - 2] == 0;
-}
-
-std::u16string StringOf(std::string_view bytes) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-    text.push_back(char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8)));
-  return text;
 }
 
 }  // namespace
@@ -302,7 +285,7 @@ void AppendValue(std::u16string_view name, const TRegData& data, std::string& ou
     }
     out.push_back('"');
     std::string_view bytes(data.Bytes);
-    AppendEscaped(StringOf(bytes.substr(0, bytes.size() - 2)), "\"", out);
+    AppendEscaped(Utf16Of(bytes.substr(0, bytes.size() - 2)), "\"", out);
     out += "\"\n";
     return;
   }

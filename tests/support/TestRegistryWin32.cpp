@@ -1,7 +1,7 @@
 #include <random>
 #include <string>
 
-#include "tests/registry/TestRegistry.h"
+#include "tests/support/TestRegistry.h"
 
 TTestRegistry::TTestRegistry() {
   std::random_device device;

@@ -1,4 +1,4 @@
-#include "platform/posix/RegistryHive.h"
+#include "platform/posix/registry/Hive.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
-// Wine's registry files as a whole: the index of key positions built in one scan, and the
-// reading and writing of single key blocks. Pure functions over text, no disk.
+// Wine's registry files as a whole: the index of key positions built in one scan, without
+// decoding any value. Pure functions over text, no disk.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/RegistryMemory.h"
-#include "platform/posix/WineRegText.h"
+#include "platform/posix/registry/LineFormat.h"
 
 namespace Platform::WineReg {
 
@@ -52,8 +51,8 @@ class TFileIndex {
   TArch Arch() const { return arch_; }
   /// Where the first block starts (the end of the text when there is none).
   size_t PreambleEnd() const { return preambleEnd_; }
-  const Posix::TBigVector<TBlock>& Blocks() const { return blocks_; }
-  const Posix::TBigVector<TFileKey>& Keys() const { return keys_; }
+  const std::vector<TBlock>& Blocks() const { return blocks_; }
+  const std::vector<TFileKey>& Keys() const { return keys_; }
 
   /// The records of the key at `path` (names in any case) in file order; none when the
   /// file has no such key.
@@ -88,9 +87,9 @@ class TFileIndex {
   bool readable_ = false;
   TArch arch_ = TArch::None;
   size_t preambleEnd_ = 0;
-  Posix::TBigVector<TBlock> blocks_;
-  Posix::TBigVector<TFileKey> keys_;
-  Posix::TBigVector<uint64_t> hashes_;  // the records' path hashes, apart for a fast scan
+  std::vector<TBlock> blocks_;
+  std::vector<TFileKey> keys_;
+  std::vector<uint64_t> hashes_;  // the records' path hashes, apart for a fast scan
   // The components of this "[path]" line and of the one before, with their hash states:
   // keys written in tree order share most of their path with the key before.
   std::vector<TComponent> components_, previous_;
@@ -100,49 +99,5 @@ class TFileIndex {
   mutable std::vector<std::pair<uint64_t, int32_t>> byHash_;  // built when needed
   mutable std::vector<std::pair<uint32_t, int32_t>> byParent_;
 };
-
-/// A value as the backend keeps it; Changed values are written in wineserver's form.
-struct TStoredValue {
-  std::u16string Name;
-  TRegData Data;
-  bool Changed = false;
-};
-
-/// A line of a key block other than its "[path]" line, kept as written.
-struct TKeyLine {
-  std::string Raw;  // with its continuation lines and final "\n"
-  bool IsValue = false;
-  std::u16string Name;  // a value line's name
-};
-
-/// A key's content: its lines in file order and the values they give.
-struct TKeyContent {
-  std::string PathText;  // the escaped path of its first "[path]" line
-  std::vector<TKeyLine> Lines;
-  std::vector<TStoredValue> Values;  // in wineserver's order
-
-  /// The value's position, or Values.size() when there is none.
-  size_t FindValue(std::u16string_view name) const;
-  /// Stores a value (keeping the stored name's case) and marks it changed.
-  void SetValue(std::u16string_view name, const TRegData& data);
-  bool DeleteValue(std::u16string_view name);
-  /// Whether the key has something besides values to write (a class, a link, lines Tessik
-  /// does not know), so that it must keep its own block.
-  bool HasOwnLines() const;
-};
-
-/// Adds one block of a key (from its "[path]" line) to its content; later values replace
-/// earlier ones of the same name, as wineserver loads them.
-void ReadKeyBlock(std::string_view block, TKeyContent& content);
-
-/// The key written as wineserver writes it: "[path] seconds", "#time=", the kept lines
-/// (changed values in wineserver's form, the others as they were), a blank line.
-std::string WriteKey(const TKeyContent& content, uint64_t filetime);
-
-/// The escaped form of a key path, as in a "[path]" line.
-std::string EscapePath(const TPath& path);
-
-/// The first lines of a new file; `root` is {"Machine"} or {"User", "<SID>"}.
-std::string NewFileText(const TPath& root, TArch arch);
 
 }  // namespace Platform::WineReg

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/registry/TestProcess.h"
+#include "tests/support/TestProcess.h"
 
 class TWinePrefix {
  public:

@@ -1,5 +1,5 @@
 // The program's failure kinds. The entry prints a failure as "Kind: message".
-// Header-only, so that every layer, the platform included, can raise them.
+// Header-only, at the bottom layer, so that every layer above and the platform can raise them.
 #pragma once
 
 #include <exception>

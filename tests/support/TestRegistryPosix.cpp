@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/posix/RegistryPrefix.h"
-#include "tests/registry/TestRegistry.h"
+#include "platform/posix/registry/UsePrefix.h"
+#include "tests/support/TestRegistry.h"
 
 TTestRegistry::TTestRegistry() : base_(u"Software\\TessikTest\\T") {
   const char* tmp = std::getenv("TMPDIR");

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/collation/Agreement.h"
-#include "tests/collation/Bench.h"
-#include "tests/collation/Corpus.h"
+#include "bench/collation/Agreement.h"
+#include "bench/collation/Bench.h"
+#include "bench/collation/Corpus.h"
 
 namespace {
 

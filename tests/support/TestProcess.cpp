@@ -1,4 +1,4 @@
-#include "tests/registry/TestProcess.h"
+#include "tests/support/TestProcess.h"
 
 #include <fcntl.h>
 #include <ftw.h>

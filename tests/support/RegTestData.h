@@ -10,11 +10,7 @@
 
 /// The UTF-16 LE bytes of `text`, with the terminating NUL unless `terminate` is false.
 inline std::string Utf16(std::u16string_view text, bool terminate = true) {
-  std::string bytes;
-  for (char16_t c : text)
-    bytes += {char(c & 0xFF), char(c >> 8)};
-  if (terminate) bytes += std::string(2, '\0');
-  return bytes;
+  return Platform::Utf16Bytes(text) + std::string(terminate ? 2 : 0, '\0');
 }
 
 /// A REG_SZ value as Windows stores it.

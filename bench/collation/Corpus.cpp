@@ -1,4 +1,4 @@
-#include "tests/collation/Corpus.h"
+#include "bench/collation/Corpus.h"
 
 #include <algorithm>
 #include <cstdint>

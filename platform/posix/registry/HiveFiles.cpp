@@ -1,4 +1,4 @@
-#include "platform/posix/RegistryFiles.h"
+#include "platform/posix/registry/HiveFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,9 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/QO_Errors.h"
+#include "platform/Errors.h"
 #include "platform/TextCodec.h"
-#include "platform/posix/RegistryMemory.h"
 
 namespace Platform::Posix {
 namespace {
@@ -53,12 +52,13 @@ bool WriteAll(int fd, const TComposed& text) {
   return true;
 }
 
-// Text of a large file goes to huge pages: filling 4 KB pages one fault at a time costs
+// Text of a large file goes to memory that is not cleared first, a block of its own that the
+// program puts on huge pages (LargeBlocks.cpp): filling 4 KB pages one fault at a time costs
 // more than reading the file (a mapping of the file is no better: its scan is slower).
 constexpr off_t kLargeFile = off_t(1) << 20;
 
-void ReleaseBig(const char* memory, size_t capacity) {
-  TBigAllocator<char>().deallocate(const_cast<char*>(memory), capacity);
+void ReleaseBig(const char* memory, size_t) {
+  delete[] memory;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -92,14 +92,12 @@ mode_t NewFileMode(const std::string& path) {
 
 // Whether another process holds a lock on the file (wineserver locks its "lock" file).
 bool LockHeld(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) return false;
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
-  bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
-  ::close(fd);
-  return held;
+  return ::fcntl(fd.Get(), F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
 }
 
 std::string ReadFirstLine(const std::string& path) {
@@ -123,30 +121,27 @@ TFileStamp StampOf(const std::string& path) {
 
 namespace {
 
-// Reads the rest of the file into memory of `capacity` bytes from TBigAllocator.
-TRegText ReadLargeFile(int fd, const std::string& path, size_t capacity) {
-  TBigAllocator<char> memory;
-  char* text = memory.allocate(capacity);
+// Reads the rest of the file into memory of `capacity` bytes.
+TRegText ReadLargeFile(const TFileDescriptor& fd, const std::string& path, size_t capacity) {
+  char* text = new char[capacity];
   size_t done = 0;
   for (;;) {
     if (done == capacity) {  // the file grew meanwhile
-      char* larger = memory.allocate(capacity * 2);
+      char* larger = new char[capacity * 2];
       std::memcpy(larger, text, done);
-      memory.deallocate(text, capacity);
+      delete[] text;
       text = larger, capacity *= 2;
     }
-    ssize_t n = ::read(fd, text + done, capacity - done);
+    ssize_t n = ::read(fd.Get(), text + done, capacity - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       int error = errno;
-      memory.deallocate(text, capacity);
-      ::close(fd);
+      delete[] text;
       Fail("Cannot read the registry file", path, error);
     }
     if (n == 0) break;
     done += size_t(n);
   }
-  ::close(fd);
   return TRegText(std::string_view(text, done), capacity, ReleaseBig);
 }
 
@@ -154,14 +149,14 @@ TRegText ReadLargeFile(int fd, const std::string& path, size_t capacity) {
 
 TRegText ReadRegistryFile(const std::string& path, TFileStamp& stamp) {
   stamp = TFileStamp{};
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) {
     if (errno == ENOENT || errno == ENOTDIR) return {};
     Fail("Cannot read the registry file", path, errno);
   }
   struct stat st;
   std::string text;
-  if (::fstat(fd, &st) == 0) {
+  if (::fstat(fd.Get(), &st) == 0) {
     stamp = StampOf(st);
     // One more byte than the file has: its end shows without growing the buffer.
     if (st.st_size >= kLargeFile) return ReadLargeFile(fd, path, size_t(st.st_size) + 1);
@@ -170,26 +165,20 @@ TRegText ReadRegistryFile(const std::string& path, TFileStamp& stamp) {
   size_t done = 0;
   for (;;) {
     if (done == text.size()) text.resize(text.size() + 65536);  // the file grew meanwhile
-    ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+    ssize_t n = ::read(fd.Get(), text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int error = errno;
-      ::close(fd);
-      Fail("Cannot read the registry file", path, error);
-    }
+    if (n < 0) Fail("Cannot read the registry file", path, errno);
     if (n == 0) break;
     done += size_t(n);
   }
-  ::close(fd);
   text.resize(done);
   return TRegText(std::move(text));
 }
 
 std::string ReadFileHead(const std::string& path, size_t bytes) {
   std::string head(bytes, '\0');
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ssize_t n = fd < 0 ? 0 : ::read(fd, head.data(), bytes);
-  if (fd >= 0) ::close(fd);
+  TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  ssize_t n = fd.Valid() ? ::read(fd.Get(), head.data(), bytes) : 0;
   head.resize(n > 0 ? size_t(n) : 0);
   return head;
 }
@@ -199,21 +188,20 @@ void ReplaceFile(const std::string& path, const TComposed& text) {
   const std::string tempPrefix = "." + BaseName(path) + ".tessik-";
   RemoveLeftovers(folder, tempPrefix);
   std::string temp = folder + "/" + tempPrefix + "XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) Fail("Cannot write the registry file", path, errno);
-  bool ok = ::fchmod(fd, NewFileMode(path)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  TFileDescriptor fd(::mkstemp(temp.data()));
+  if (!fd.Valid()) Fail("Cannot write the registry file", path, errno);
+  bool ok = ::fchmod(fd.Get(), NewFileMode(path)) == 0 && WriteAll(fd.Get(), text) &&
+            ::fsync(fd.Get()) == 0;
   int error = errno;
-  if (::close(fd) != 0 && ok) ok = false, error = errno;
+  if (fd.Close() != 0 && ok) ok = false, error = errno;
   if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, error = errno;
   if (!ok) {
     ::unlink(temp.c_str());
     Fail("Cannot write the registry file", path, error ? error : EIO);
   }
   // Make the rename itself durable.
-  if (int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  if (TFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.Valid())
+    ::fsync(dir.Get());
 }
 
 void MakeFolders(const std::string& folder) {
@@ -228,29 +216,19 @@ void MakeFolders(const std::string& folder) {
 
 TPrefixLock::TPrefixLock(const std::string& folder) {
   const std::string path = folder + "/.tessik-registry.lock";
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) Fail("Cannot lock the registry with", path, errno);
+  fd_.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd_.Valid()) Fail("Cannot lock the registry with", path, errno);
   using namespace std::chrono;
   auto deadline = steady_clock::now() + seconds(60);
   auto pause = microseconds(500);
-  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EWOULDBLOCK && errno != EINTR) {
-      int error = errno;
-      ::close(fd_);
-      Fail("Cannot lock the registry with", path, error);
-    }
-    if (steady_clock::now() > deadline) {
-      ::close(fd_);
+  while (::flock(fd_.Get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) Fail("Cannot lock the registry with", path, errno);
+    if (steady_clock::now() > deadline)
       throw ERegistryException(
           FromUtf8("The registry of " + folder + " stays locked by another Tessik run"));
-    }
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, duration_cast<microseconds>(milliseconds(20)));
   }
-}
-
-TPrefixLock::~TPrefixLock() {
-  if (fd_ >= 0) ::close(fd_);
 }
 
 bool WineserverRuns(const std::string& prefix) {

@@ -3,12 +3,39 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <string>
 
-#include "platform/posix/RegistryText.h"
+#include "platform/posix/registry/TextBuffer.h"
 
 namespace Platform::Posix {
+
+/// A file descriptor, closed when it goes out of scope.
+class TFileDescriptor {
+ public:
+  explicit TFileDescriptor(int fd = -1) : fd_(fd) {}
+  ~TFileDescriptor() { Close(); }
+  TFileDescriptor(const TFileDescriptor&) = delete;
+  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+  /// Closes the one it holds and takes `fd`.
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  /// Closes it now; what close() answered (0 when there was nothing to close).
+  int Close() {
+    int result = fd_ >= 0 ? ::close(fd_) : 0;
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
 
 /// What identifies a file's content between two looks: a rename or an edit changes it.
 struct TFileStamp {
@@ -44,12 +71,9 @@ void MakeFolders(const std::string& folder);
 class TPrefixLock {
  public:
   explicit TPrefixLock(const std::string& folder);
-  ~TPrefixLock();
-  TPrefixLock(const TPrefixLock&) = delete;
-  TPrefixLock& operator=(const TPrefixLock&) = delete;
 
  private:
-  int fd_ = -1;
+  TFileDescriptor fd_;
 };
 
 /// Whether a wineserver runs on the prefix: its server-<dev>-<inode> folder, in

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "platform/Registry.h"
-#include "platform/posix/RegistryText.h"
-#include "platform/posix/WineRegFile.h"
+#include "platform/posix/registry/FileIndex.h"
+#include "platform/posix/registry/KeyBlock.h"
+#include "platform/posix/registry/TextBuffer.h"
 
 namespace Platform::Posix {
 

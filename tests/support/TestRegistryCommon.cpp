@@ -1,4 +1,4 @@
-#include "tests/registry/TestRegistry.h"
+#include "tests/support/TestRegistry.h"
 
 std::u16string TTestRegistry::Path(std::u16string_view relative) const {
   return base_ + u"\\" + std::u16string(relative);

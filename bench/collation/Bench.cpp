@@ -1,4 +1,4 @@
-#include "tests/collation/Bench.h"
+#include "bench/collation/Bench.h"
 
 #include <chrono>
 #include <cstdint>

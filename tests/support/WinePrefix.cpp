@@ -1,4 +1,4 @@
-#include "tests/registry/WinePrefix.h"
+#include "tests/support/WinePrefix.h"
 
 #include <unistd.h>
 

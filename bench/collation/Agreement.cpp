@@ -1,4 +1,4 @@
-#include "tests/collation/Agreement.h"
+#include "bench/collation/Agreement.h"
 
 #include <algorithm>
 #include <array>

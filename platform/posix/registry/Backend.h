@@ -1,0 +1,77 @@
+// The backend of the emulated registry: the prefix's two files, each read again when it
+// changed since the last look, the run's changes kept for a replay, the write lock, and the
+// commit that writes the changed files back.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Registry.h"
+#include "platform/posix/Prefix.h"
+#include "platform/posix/registry/Hive.h"
+#include "platform/posix/registry/HiveFiles.h"
+
+namespace Platform::Posix {
+
+inline constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";
+
+struct TRegFile {
+  std::string Name;  // "user.reg" or "system.reg"
+  std::string Path;
+  std::unique_ptr<THive> Hive;
+  TFileStamp Stamp;
+  // The run's changes, replayed when another program replaced the file under the lock.
+  std::vector<std::function<void(THive&)>> Log;
+};
+
+class TBackend {
+ public:
+  TRegFile& File(TRegRoot root) {
+    Init();
+    return root == TRegRoot::CurrentUser ? user_ : system_;
+  }
+  TRegFile& Other(const TRegFile& f) { return &f == &user_ ? system_ : user_; }
+  bool IsMachine(const TRegFile& f) const { return &f == &system_; }
+
+  /// The file's current content, read again when it changed since the last look.
+  THive& Use(TRegFile& f, bool write) {
+    if (write) Lock();
+    if (!f.Hive || StampOf(f.Path) != f.Stamp) Load(f);
+    return *f.Hive;
+  }
+
+  /// Applies a change and keeps it for a replay.
+  void Record(TRegFile& f, std::function<void(THive&)> change) {
+    change(*f.Hive);
+    f.Log.push_back(std::move(change));
+  }
+
+  void Commit();
+  void Reset(const std::string& prefix) {
+    *this = TBackend{};
+    prefix_ = prefix;
+  }
+
+ private:
+  void Init() {
+    if (prefix_.empty()) prefix_ = PrefixFolder();
+    if (user_.Name.empty()) {
+      user_.Name = "user.reg", user_.Path = prefix_ + "/user.reg";
+      system_.Name = "system.reg", system_.Path = prefix_ + "/system.reg";
+    }
+  }
+  void Lock();
+  void Load(TRegFile& f);
+  std::string NewFileHeader(TRegFile& f);
+
+  std::string prefix_;
+  TRegFile user_, system_;
+  std::unique_ptr<TPrefixLock> lock_;
+};
+
+TBackend& Backend();
+
+}  // namespace Platform::Posix
