@@ -3,6 +3,7 @@
 // Wine-format registry files of a prefix.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,6 +41,25 @@ inline constexpr size_t kMaxValueNameLength = 16383;
 /// A key path or value name as the registry reads it: a NUL ends it.
 inline std::u16string_view CutAtNul(std::u16string_view name) {
   return name.substr(0, name.find(u'\0'));
+}
+
+/// The names of a key path as the registry reads it: a NUL ends the path and empty names
+/// (a doubled or trailing backslash) are skipped. Nothing for a path the registry refuses:
+/// one that begins with a backslash, a name over 255 units, or more than 512 levels (the
+/// depth Windows keeps trees to, so that no lookup along a path grows slow).
+inline std::optional<std::vector<std::u16string>> SplitRegKeyPath(std::u16string_view path) {
+  constexpr size_t kMaxKeyNameLength = 255, kMaxKeyDepth = 512;
+  path = CutAtNul(path);
+  if (!path.empty() && path[0] == u'\\') return std::nullopt;
+  std::vector<std::u16string> parts;
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = std::min(path.find(u'\\', start), path.size());
+    if (end - start > kMaxKeyNameLength) return std::nullopt;
+    if (end > start) parts.emplace_back(path.substr(start, end - start));
+    if (parts.size() > kMaxKeyDepth) return std::nullopt;
+    start = end + 1;
+  }
+  return parts;
 }
 
 /// Text as string data holds it: UTF-16 LE, two bytes a unit (no terminating NUL added).

@@ -22,22 +22,6 @@ std::unique_ptr<TState>& StateSlot() {
   return state;
 }
 
-constexpr size_t kMaxKeyNameLength = 255;
-
-// The components of a key path under the Windows API's rules; nothing when it is invalid.
-std::optional<TPath> SplitKeyPath(std::u16string_view path) {
-  path = path.substr(0, path.find(u'\0'));
-  if (!path.empty() && path[0] == u'\\') return std::nullopt;
-  TPath parts;
-  for (size_t start = 0; start <= path.size();) {
-    size_t end = std::min(path.find(u'\\', start), path.size());
-    if (end - start > kMaxKeyNameLength) return std::nullopt;
-    if (end > start) parts.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return parts;
-}
-
 std::u16string JoinKeyPath(const TPath& path, size_t count) {
   std::u16string joined;
   for (size_t i = 0; i < count; ++i)
@@ -284,14 +268,14 @@ std::u16string ShownKey(TRegRoot root, const TPath& path) {
 
 std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path) {
   if (!Active()) return Platform::OpenRegKey(root, path);
-  auto parts = SplitKeyPath(path);
+  auto parts = Platform::SplitRegKeyPath(path);
   if (!parts || !KeyExists(root, *parts)) return nullptr;
   return std::make_unique<TStagedKey>(root, std::move(*parts));
 }
 
 std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path) {
   if (!Active()) return Platform::CreateRegKey(root, path);
-  auto parts = SplitKeyPath(path);
+  auto parts = Platform::SplitRegKeyPath(path);
   if (!parts) return nullptr;
   ProbeWritable(root);
   TPath prefix;
@@ -312,7 +296,7 @@ std::unique_ptr<TRegKey> CreateRegKey(TRegRoot root, std::u16string_view path) {
 
 TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   if (!Active()) return Platform::DeleteRegTree(root, path);
-  auto parts = SplitKeyPath(path);
+  auto parts = Platform::SplitRegKeyPath(path);
   if (!parts || parts->empty()) return parts ? TRegResult::AccessDenied : TRegResult::NotFound;
   if (!KeyExists(root, *parts)) return TRegResult::NotFound;
   ProbeWritable(root);

@@ -8,26 +8,7 @@ namespace {
 using WineReg::Fold;
 using WineReg::TArch;
 
-constexpr size_t kMaxKeyNameLength = 255;
-// Windows keeps registry trees to 512 levels; deeper paths are refused, so that no key
-// path grows long enough to make every lookup along it slow.
-constexpr size_t kMaxKeyDepth = 512;
 constexpr std::u16string_view kWow64Node = u"Wow6432Node";
-
-// The components of a key path under the Windows API's rules; nothing when it is invalid.
-std::optional<TPath> SplitKeyPath(std::u16string_view path) {
-  path = CutAtNul(path);
-  if (!path.empty() && path[0] == u'\\') return std::nullopt;
-  TPath parts;
-  for (size_t start = 0; start <= path.size();) {
-    size_t end = std::min(path.find(u'\\', start), path.size());
-    if (end - start > kMaxKeyNameLength) return std::nullopt;
-    if (end > start) parts.emplace_back(path.substr(start, end - start));
-    if (parts.size() > kMaxKeyDepth) return std::nullopt;
-    start = end + 1;
-  }
-  return parts;
-}
 
 bool IsWow64Node(std::u16string_view name) {
   return Fold(name) == Fold(kWow64Node);
@@ -77,7 +58,7 @@ bool FollowLinkTarget(TRegFile*& file, TPath& key, bool write, int depth) {
   const std::string& bytes = content->Values[v].Data.Bytes;
   std::u16string target = Utf16Of(bytes);
   if (target.size() <= 10 || Fold(target.substr(0, 10)) != u"\\registry\\") return false;
-  TPath parts = SplitKeyPath(target.substr(10)).value_or(TPath{});
+  TPath parts = SplitRegKeyPath(target.substr(10)).value_or(TPath{});
   size_t skip = 0;
   if (!parts.empty() && Fold(parts[0]) == u"machine") {
     file = &Backend().File(TRegRoot::LocalMachine), skip = 1;
@@ -107,7 +88,7 @@ bool FollowLinks(TRegFile*& file, TPath& key, bool write, int depth) {
 
 std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAccess access) {
   const bool create = access != TAccess::Read;
-  std::optional<TPath> parts = SplitKeyPath(path);
+  std::optional<TPath> parts = SplitRegKeyPath(path);
   if (!parts) return std::nullopt;
   TRegFile* file = &Backend().File(root);
   TPath key;
@@ -157,7 +138,7 @@ bool Undeletable(const TLocation& at) {
 std::optional<TLocation> LocateForDelete(TRegRoot root, std::u16string_view path,
                                          TRegResult& refused) {
   refused = TRegResult::NotFound;
-  auto parts = SplitKeyPath(path);
+  auto parts = SplitRegKeyPath(path);
   if (!parts) return std::nullopt;
   if (parts->empty()) {
     refused = TRegResult::AccessDenied;
