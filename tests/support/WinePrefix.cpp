@@ -41,6 +41,10 @@ TRunResult TWinePrefix::Run(const std::vector<std::string>& argv, const std::str
 }
 
 void TWinePrefix::StopServer() const {
+  // The server saves the registry as it exits, a few seconds after its last program. Asked
+  // to stop, it is killed outright when the save takes long (a loaded machine), and the
+  // last changes are lost: so it is given the time to end by itself first.
+  Run({"timeout", "10", "wineserver", "-w"});
   Run({"wineserver", "-k"});
   Run({"wineserver", "-w"});  // until it has saved the registry and exited
 }
