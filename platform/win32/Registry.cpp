@@ -207,12 +207,23 @@ TRegResult DeleteRegKeyOnly(TRegRoot root, std::u16string_view path) {
   return DeleteResult(RegDeleteKeyExW(RootKey(root), wpath.c_str(), kView, 0));
 }
 
-TRegResult CheckRegTreeDelete(TRegRoot root, std::u16string_view path) {
-  std::wstring wpath = Wide(path);
+namespace {
+
+// Why a tree delete must not start: the root itself, an invalid path, a link or a tree
+// that holds one; nothing when it may go ahead.
+std::optional<TRegResult> TreeDeleteRefused(TRegRoot root, const std::wstring& wpath) {
   if (wpath.empty()) return TRegResult::AccessDenied;
   if (!ValidPath(wpath)) return TRegResult::NotFound;
   if (IsLink(RootKey(root), wpath) || TreeHoldsLink(RootKey(root), wpath))
     return TRegResult::AccessDenied;
+  return std::nullopt;
+}
+
+}  // namespace
+
+TRegResult CheckRegTreeDelete(TRegRoot root, std::u16string_view path) {
+  std::wstring wpath = Wide(path);
+  if (auto refused = TreeDeleteRefused(root, wpath)) return *refused;
   HKEY key;
   if (RegOpenKeyExW(RootKey(root), wpath.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
     return TRegResult::NotFound;
@@ -222,10 +233,7 @@ TRegResult CheckRegTreeDelete(TRegRoot root, std::u16string_view path) {
 
 TRegResult DeleteRegTree(TRegRoot root, std::u16string_view path) {
   std::wstring wpath = Wide(path);
-  if (wpath.empty()) return TRegResult::AccessDenied;
-  if (!ValidPath(wpath)) return TRegResult::NotFound;
-  if (IsLink(RootKey(root), wpath) || TreeHoldsLink(RootKey(root), wpath))
-    return TRegResult::AccessDenied;
+  if (auto refused = TreeDeleteRefused(root, wpath)) return *refused;
   // Depth first without recursion; each level holds its key open, so that a subkey is
   // opened and deleted by its name below its parent.
   struct TLevel {
