@@ -7,6 +7,18 @@
 
 namespace Platform {
 
+/// While one lives, what FileExists, DirectoryExists and ShortPathName find for a path is
+/// remembered: the run takes itself for the only one changing files, and forgets it all
+/// whenever it writes or removes a file. An Install asks for the same folders hundreds of
+/// times. (Windows asks the system each time.)
+class TFileLookupCache {
+ public:
+  TFileLookupCache();
+  ~TFileLookupCache();
+  TFileLookupCache(const TFileLookupCache&) = delete;
+  TFileLookupCache& operator=(const TFileLookupCache&) = delete;
+};
+
 /// True when the path names an existing file (not a folder).
 bool FileExists(std::u16string_view path);
 

@@ -5,6 +5,7 @@
 #include "common/QO_Utils.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
 #include "platform/Registry.h"
 #include "tool/IdeGuard.h"
 #include "tool/InstallReport.h"
@@ -125,6 +126,7 @@ void RunVersionOperation(TOperationCode code, int index) {
 }  // namespace
 
 void RunIdeOperation(TOperationCode code, TStringList& params, TSwitchInfo options) {
+  Platform::TFileLookupCache lookups;
   bool changes = code == TOperationCode::Install || code == TOperationCode::Uninstall;
   if (changes) StageChanges(code, options);
   InitInstallEnvironment(params);

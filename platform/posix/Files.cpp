@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Errors.h"
@@ -16,9 +18,34 @@
 namespace Platform {
 namespace {
 
-bool StatPath(std::u16string_view path, struct stat& st) {
+// What the lookups found while a TFileLookupCache lives: for each path as asked, its mode, or
+// nothing for a path that does not exist.
+struct TLookups {
+  int Users = 0;
+  std::unordered_map<std::u16string, std::optional<mode_t>> Found;
+};
+
+TLookups& Lookups() {
+  static TLookups lookups;
+  return lookups;
+}
+
+// This process changed a file: what was looked up may no longer hold.
+void ForgetLookups() {
+  Lookups().Found.clear();
+}
+
+std::optional<mode_t> ModeOf(std::u16string_view path) {
+  TLookups& lookups = Lookups();
+  if (lookups.Users > 0)
+    if (auto known = lookups.Found.find(std::u16string(path)); known != lookups.Found.end())
+      return known->second;
   std::string unix = Posix::ToUnixPath(path);
-  return !unix.empty() && ::stat(unix.c_str(), &st) == 0;
+  struct stat st;
+  std::optional<mode_t> mode;
+  if (!unix.empty() && ::stat(unix.c_str(), &st) == 0) mode = st.st_mode;
+  if (lookups.Users > 0) lookups.Found.emplace(path, mode);
+  return mode;
 }
 
 [[noreturn]] void FailOpen(std::u16string_view path, int error) {
@@ -30,14 +57,22 @@ bool StatPath(std::u16string_view path, struct stat& st) {
 
 }  // namespace
 
+TFileLookupCache::TFileLookupCache() {
+  ++Lookups().Users;
+}
+
+TFileLookupCache::~TFileLookupCache() {
+  if (--Lookups().Users == 0) ForgetLookups();
+}
+
 bool FileExists(std::u16string_view path) {
-  struct stat st;
-  return StatPath(path, st) && !S_ISDIR(st.st_mode);
+  std::optional<mode_t> mode = ModeOf(path);
+  return mode && !S_ISDIR(*mode);
 }
 
 bool DirectoryExists(std::u16string_view path) {
-  struct stat st;
-  return StatPath(path, st) && S_ISDIR(st.st_mode);
+  std::optional<mode_t> mode = ModeOf(path);
+  return mode && S_ISDIR(*mode);
 }
 
 std::string ReadFileBytes(std::u16string_view path) {
@@ -199,6 +234,7 @@ bool CopyFileReplacing(std::u16string_view source, std::u16string_view destinati
 }
 
 bool RemoveFile(std::u16string_view path) {
+  ForgetLookups();
   std::string unix = Posix::ToUnixPath(path);
   struct stat st;
   if (unix.empty() || ::stat(unix.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
@@ -206,6 +242,7 @@ bool RemoveFile(std::u16string_view path) {
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+  ForgetLookups();
   std::string unix = Posix::ToUnixPath(path);
   if (unix.empty()) FailWrite(path, ENOENT);
   std::string temporary = unix + ".tessik-XXXXXX";

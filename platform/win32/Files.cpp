@@ -41,6 +41,9 @@ std::u16string FromAnsi(std::string_view bytes) {
 
 }  // namespace
 
+TFileLookupCache::TFileLookupCache() = default;
+TFileLookupCache::~TFileLookupCache() = default;
+
 bool FileExists(std::u16string_view path) {
   DWORD a = Attributes(path);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

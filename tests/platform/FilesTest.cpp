@@ -82,4 +82,27 @@ TEST(FindFiles, MatchesWildcardsIgnoringCase) {
   fs::remove_all(Native(folder), ignored);
 }
 
+// Within a run's lookup cache, the run's own copies and removals show at once; what others
+// do shows once the cache is gone.
+TEST(FileLookupCache, SeesTheRunsOwnChanges) {
+  std::u16string folder = Tmp(u"tessik-lookup-cache-test"), file = folder + u"\\Unit.dcu";
+  std::error_code ignored;
+  fs::remove_all(Native(folder), ignored);
+  fs::create_directories(Native(folder));
+  std::ofstream(Native(folder) / "source.dcu") << "x";
+  {
+    Platform::TFileLookupCache lookups;
+    EXPECT_FALSE(Platform::FileExists(file));
+    EXPECT_TRUE(Platform::CopyFileReplacing(folder + u"\\source.dcu", file));
+    EXPECT_TRUE(Platform::FileExists(file));
+    EXPECT_EQ(Platform::ShortPathName(file), file);
+    EXPECT_TRUE(Platform::RemoveFile(file));
+    EXPECT_FALSE(Platform::FileExists(file));
+    EXPECT_EQ(Platform::ShortPathName(file), u"");
+  }
+  std::ofstream(Native(file)) << "x";
+  EXPECT_TRUE(Platform::FileExists(file));
+  fs::remove_all(Native(folder), ignored);
+}
+
 }  // namespace

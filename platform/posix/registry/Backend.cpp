@@ -86,6 +86,8 @@ void TBackend::Commit() {
   if (changed && WineserverRuns(prefix_))
     throw ERegistryException(FromUtf8("A wineserver started on " + prefix_ +
                                       ": the registry changes of this run are not saved"));
+  for (TRegFile* f : {&user_, &system_})
+    f->StampChecked = false;
   for (TRegFile* f : {&user_, &system_}) {
     if (f->Log.empty()) continue;
     THive& hive = Use(*f, true);  // replays the changes if the file was replaced meanwhile
@@ -94,6 +96,8 @@ void TBackend::Commit() {
     f->Log.clear();
     f->Stamp = {};
   }
+  for (TRegFile* f : {&user_, &system_})
+    f->StampChecked = false;
   lock_.reset();
 }
 

@@ -23,6 +23,9 @@ struct TRegFile {
   std::string Path;
   std::unique_ptr<THive> Hive;
   TFileStamp Stamp;
+  // The stamp was compared while this run held the write lock: until the lock goes, only a
+  // wineserver could replace the file, and the commit looks for that itself.
+  bool StampChecked = false;
   // The run's changes, replayed when another program replaced the file under the lock.
   std::vector<std::function<void(THive&)>> Log;
 };
@@ -36,10 +39,14 @@ class TBackend {
   TRegFile& Other(const TRegFile& f) { return &f == &user_ ? system_ : user_; }
   bool IsMachine(const TRegFile& f) const { return &f == &system_; }
 
-  /// The file's current content, read again when it changed since the last look.
+  /// The file's current content, read again when it changed since the last look. Under the
+  /// write lock it is looked at once, not at every access of a long run.
   THive& Use(TRegFile& f, bool write) {
     if (write) Lock();
-    if (!f.Hive || StampOf(f.Path) != f.Stamp) Load(f);
+    if (!f.Hive || !f.StampChecked) {
+      if (!f.Hive || StampOf(f.Path) != f.Stamp) Load(f);
+      f.StampChecked = lock_ != nullptr;
+    }
     return *f.Hive;
   }
 
