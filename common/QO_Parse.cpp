@@ -1,5 +1,7 @@
 #include "common/QO_Parse.h"
 
+#include <algorithm>
+
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
 
@@ -116,6 +118,19 @@ View NormalizeWord(View word, std::u16string& upper) {
   return TrimView(w);
 }
 
+// Whether `text` holds one of the pairs that PrepareText replaces: two spaces, or a space
+// next to "&", "-" or "+" (also before "."), or one of "&&", "--", "++". Without one no
+// replacement changes anything, since each replacement needs one of these pairs.
+bool HasTightenPair(View text) {
+  auto joins = [](char16_t c) { return c == u'&' || c == u'-' || c == u'+'; };
+  for (size_t i = 1; i < text.size(); ++i) {
+    const char16_t a = text[i - 1], b = text[i];
+    if (a == u' ' ? (b == u' ' || b == u'.' || joins(b)) : joins(a) && (b == u' ' || b == a))
+      return true;
+  }
+  return false;
+}
+
 // Whether a number form counts as a number: "0", or a text the classic conversion reads as
 // a nonzero 32-bit integer (a sign or "$" and hexadecimal digits included). The spelling
 // then walks the text as it stands, so "$100" spells THOUSAND, ONE, HUNDRED: search words
@@ -183,11 +198,16 @@ std::u16string MarkInitials(View text) {
   // Inserting from the end leaves every position before the insertion as it was, so the
   // tests read the original text and the result can be built front to back.
   std::u16string result;
-  result.reserve(text.size() + text.size() / 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (i >= 1 && text[i] == u' ' && (i == 1 || text[i - 2] == u' ')) result.push_back(u'.');
-    result.push_back(text[i]);
+  result.reserve(text.size() + text.size() / 2 + 1);  // room for PrepareText's final space
+  size_t copied = 0;
+  for (size_t i = 1; i < text.size(); ++i) {
+    if (text[i] == u' ' && (i == 1 || text[i - 2] == u' ')) {
+      result.append(text.substr(copied, i - copied));
+      result.push_back(u'.');
+      copied = i;
+    }
   }
+  result.append(text.substr(copied));
   return result;
 }
 
@@ -238,6 +258,7 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
 // "SMITH&JONES"), one-character words marked as initials, and a final space.
 std::u16string TQO_ParseWordList::PrepareText(View text) const {
   std::u16string s = Platform::UpperCase(TrimView(text));
+  if (!HasTightenPair(s)) return MarkInitials(s) + u' ';
   const std::u16string symbols = CollectSymbols(s);
   ReplaceAllText(s, u"  ", u" ");
   auto tighten = [&](char16_t symbol, View doubled, View before, View after) {
@@ -251,9 +272,7 @@ std::u16string TQO_ParseWordList::PrepareText(View text) const {
   tighten(u'.', u"", u" .", u"");
   tighten(u'+', u"++", u" +", u"+ ");
   ReplaceAllText(s, u"  ", u" ");
-  std::u16string prepared = MarkInitials(s);
-  prepared += u' ';
-  return prepared;
+  return MarkInitials(s) + u' ';
 }
 
 // Adds each word of the prepared text (which ends in a space), and the runs of initials
@@ -299,7 +318,10 @@ void TQO_ParseWordList::AddWord(View word) {
   if (derived && derivedLeft_ == 0) return;
   if (!seenWords_.Add(w)) return;
   derivedLeft_ = derived ? derivedLeft_ - 1 : kMaxDerivedWords;
-  const std::u16string symbols = CollectSymbols(w);
+  // Most words hold no symbol: they need no list of them.
+  const bool hasSymbols =
+      std::any_of(w.begin(), w.end(), [](char16_t c) { return kSymbols.Contains(c); });
+  const std::u16string symbols = hasSymbols ? CollectSymbols(w) : std::u16string();
   if (!symbols.empty()) {
     struct TDeeper {
       int& Depth;
@@ -457,6 +479,11 @@ void TQO_ParseWordList::AddNumberForms(View w) {
   if (w.empty()) return;
   w = StripLeading(TrimLeftView(w), u'0');
   if (w.empty()) w = u"0";
+  // A number or ordinal token begins with a digit, a sign, a space or "$"; most words do not.
+  const char16_t first = w[0];
+  if (w.size() > 1 && !IsDigit(first) && first != u'$' && first != u'+' && first != u'-' &&
+      first != u' ')
+    return;
   if (CountsAsNumber(w)) {
     SpellNumber(w);  // "0" spells no word.
   } else if (w.size() == 1) {
