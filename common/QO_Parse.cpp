@@ -153,6 +153,14 @@ size_t CutLength(View word, int32_t limit) {
   return cut;
 }
 
+// FNV-1a over the code units, folded to 32 bits.
+uint32_t HashWord(View word) {
+  uint64_t hash = 0xCBF29CE484222325u;
+  for (char16_t c : word)
+    hash = (hash ^ c) * 0x100000001B3u;
+  return static_cast<uint32_t>(hash ^ (hash >> 32));
+}
+
 }  // namespace
 
 bool IsWordBreak(char16_t c) {
@@ -334,18 +342,6 @@ void TQO_ParseWordList::AddWord(View word) {
   Output(w, !symbols.empty());
   AddNumberForms(w);
 }
-
-namespace {
-
-// FNV-1a over the code units, folded to 32 bits.
-uint32_t HashWord(View word) {
-  uint64_t hash = 0xCBF29CE484222325u;
-  for (char16_t c : word)
-    hash = (hash ^ c) * 0x100000001B3u;
-  return static_cast<uint32_t>(hash ^ (hash >> 32));
-}
-
-}  // namespace
 
 void TQO_ParseWordList::TSeenWords::Clear() {
   // The storage keeps its capacity for the next parse, unless a long text made it large.

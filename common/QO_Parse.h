@@ -82,7 +82,8 @@ class TQO_ParseWordList {
 
     // The words seen, one after the other in chars_, and an index of them by hash (open
     // addressing: each slot holds the position of a word in entries_ plus one, or 0).
-    // Between parses only the sizes go back, so that a parse allocates nothing here.
+    // Between parses only the sizes go back, so that a parse allocates nothing here; the
+    // storage is freed after a parse of more than kKeptWords words.
     static constexpr size_t kInitialSlots = 64;
     static constexpr size_t kKeptWords = 4096;
     std::u16string chars_;
