@@ -1,5 +1,7 @@
 #include "common/QO_Parse.h"
 
+#include <algorithm>
+
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
 
@@ -7,20 +9,39 @@ namespace {
 
 using View = std::u16string_view;
 
+// A set of characters. Every character of a text passes several of these tests, so the
+// ASCII members of all sets are looked up in one table, a bit per set.
+struct TCharSet {
+  View Chars;
+  uint8_t Bit;
+  bool Contains(char16_t c) const;
+};
+
 // Characters CollectSymbols reports. "$", ",", ":", ";", brackets, braces, "|" and "_"
 // are not among them.
-constexpr char16_t kSymbolChars[] = {0x1F, u'!',  u'"', u'#', u'%', u'&',   u'\'',  u'(',  u')',
-                                     u'*', u'+',  u'-', u'.', u'/', u'<',   u'=',   u'>',  u'?',
-                                     u'@', u'\\', u'^', u'`', u'~', 0x00AC, 0x201C, 0x201D};
-
+constexpr TCharSet kSymbols{u"\x1F!\"#%&'()*+-./<=>?@\\^`~\u00AC\u201C\u201D", 1};
 // Stripped from the front of a word. The grave accent appears twice in the historical set.
-constexpr View kLead = u"'`\"\u201C\u201D)([]{}<>`,-/\\~*.;:";
+constexpr TCharSet kLead{u"'`\"\u201C\u201D)([]{}<>`,-/\\~*.;:", 2};
 // Stripped from the end: the same without ". ; :", plus "&" ("SMITH&" -> "SMITH").
-constexpr View kTrail = u"'`\"\u201C\u201D)([]{}<>`,-/\\~*&";
+constexpr TCharSet kTrail{u"'`\"\u201C\u201D)([]{}<>`,-/\\~*&", 4};
 // One-character words that carry nothing to search for.
-constexpr View kIgnoredSingles = u"\x1F!\"',-.:;?\u00AC\u201C\u201D";
+constexpr TCharSet kIgnoredSingles{u"\x1F!\"',-.:;?\u00AC\u201C\u201D", 8};
 // Around a number: "-5", "+5", "5." and " 5 " all spell FIVE.
-constexpr View kNumberEdge = u" +-.";
+constexpr TCharSet kNumberEdge{u" +-.", 16};
+// What ends a word besides the codes up to 32.
+constexpr TCharSet kWordBreaks{u"!()*,/;<=>?:", 32};
+
+constexpr std::array<uint8_t, 128> kAsciiSets = [] {
+  std::array<uint8_t, 128> bits{};
+  for (const TCharSet& set : {kSymbols, kLead, kTrail, kIgnoredSingles, kNumberEdge, kWordBreaks})
+    for (char16_t c : set.Chars)
+      if (c < 128) bits[c] |= set.Bit;
+  return bits;
+}();
+
+bool TCharSet::Contains(char16_t c) const {
+  return c < 128 ? (kAsciiSets[c] & Bit) != 0 : Chars.find(c) != View::npos;
+}
 
 constexpr std::array<View, 10> kUnitWords = {u"",     u"ONE", u"TWO",   u"THREE", u"FOUR",
                                              u"FIVE", u"SIX", u"SEVEN", u"EIGHT", u"NINE"};
@@ -35,22 +56,6 @@ constexpr std::array<View, 10> kOrdinalTokens = {u"1ST", u"2ND", u"3RD", u"4TH",
 constexpr std::array<View, 10> kOrdinalWords = {u"FIRST", u"SECOND", u"THIRD",   u"FOURTH",
                                                 u"FIFTH", u"SIXTH",  u"SEVENTH", u"EIGHTH",
                                                 u"NINTH", u"TENTH"};
-
-// Bit c set for each ASCII symbol character c: CollectSymbols runs for every word.
-constexpr uint64_t AsciiSymbolBits(bool high) {
-  uint64_t bits = 0;
-  for (char16_t s : kSymbolChars)
-    if (s < 128 && (s >= 64) == high) bits |= uint64_t{1} << (s % 64);
-  return bits;
-}
-constexpr uint64_t kSymbolsLow = AsciiSymbolBits(false);
-constexpr uint64_t kSymbolsHigh = AsciiSymbolBits(true);
-
-bool IsSymbol(char16_t c) {
-  if (c < 64) return (kSymbolsLow >> c) & 1;
-  if (c < 128) return (kSymbolsHigh >> (c - 64)) & 1;
-  return c == 0x00AC || c == 0x201C || c == 0x201D;
-}
 
 // Printable ASCII without lower case: two such words are equal by the list comparison
 // only when they are identical (a test holds the collation to that).
@@ -68,24 +73,62 @@ bool IsInitialChar(char16_t c) {
   return IsDigit(c) || (c >= u'A' && c <= u'Z');
 }
 
-View StripLeading(View text, View chars) {
-  while (!text.empty() && chars.find(text.front()) != View::npos)
+View StripLeading(View text, const TCharSet& set) {
+  while (!text.empty() && set.Contains(text.front()))
     text.remove_prefix(1);
   return text;
 }
 
-View StripTrailing(View text, View chars) {
-  while (!text.empty() && chars.find(text.back()) != View::npos)
+View StripTrailing(View text, const TCharSet& set) {
+  while (!text.empty() && set.Contains(text.back()))
     text.remove_suffix(1);
   return text;
 }
 
-// Step one of every word: upper case, edge punctuation and a final period off.
-std::u16string NormalizeWord(View word) {
-  std::u16string upper = Platform::UpperCase(TrimView(word));
-  View w = StripTrailing(StripLeading(upper, kLead), kTrail);
-  if (w.size() > 2) w = StripTrailing(w, u".");
-  return std::u16string(TrimView(w));
+View StripLeading(View text, char16_t c) {
+  while (!text.empty() && text.front() == c)
+    text.remove_prefix(1);
+  return text;
+}
+
+View StripTrailing(View text, char16_t c) {
+  while (!text.empty() && text.back() == c)
+    text.remove_suffix(1);
+  return text;
+}
+
+// Whether upper-casing can change `text`: texts of ASCII without a lower-case letter, as
+// nearly all words are once the text is in upper case, stay as they are.
+bool MayChangeCase(View text) {
+  for (char16_t c : text)
+    if (c >= 128 || (c >= u'a' && c <= u'z')) return true;
+  return false;
+}
+
+// Step one of every word: upper case, edge punctuation and a final period off. The result
+// views `word`, or `upper` when the word needed upper-casing.
+View NormalizeWord(View word, std::u16string& upper) {
+  View w = TrimView(word);
+  if (MayChangeCase(w)) {
+    upper = Platform::UpperCase(w);
+    w = upper;
+  }
+  w = StripTrailing(StripLeading(w, kLead), kTrail);
+  if (w.size() > 2) w = StripTrailing(w, u'.');
+  return TrimView(w);
+}
+
+// Whether `text` holds one of the pairs that PrepareText replaces: two spaces, or a space
+// next to "&", "-" or "+" (also before "."), or one of "&&", "--", "++". Without one no
+// replacement changes anything, since each replacement needs one of these pairs.
+bool HasTightenPair(View text) {
+  auto joins = [](char16_t c) { return c == u'&' || c == u'-' || c == u'+'; };
+  for (size_t i = 1; i < text.size(); ++i) {
+    const char16_t a = text[i - 1], b = text[i];
+    if (a == u' ' ? (b == u' ' || b == u'.' || joins(b)) : joins(a) && (b == u' ' || b == a))
+      return true;
+  }
+  return false;
 }
 
 // Whether a number form counts as a number: "0", or a text the classic conversion reads as
@@ -103,18 +146,25 @@ View DigitWord(const std::array<View, 10>& words, char16_t c) {
 }
 
 // How much of `word` fits `limit`; never half of a surrogate pair.
-size_t CutLength(const std::u16string& word, int32_t limit) {
+size_t CutLength(View word, int32_t limit) {
   size_t cut = static_cast<size_t>(limit);
   if (cut >= word.size()) return word.size();
   if (word[cut - 1] >= 0xD800 && word[cut - 1] <= 0xDBFF) --cut;
   return cut;
 }
 
+// FNV-1a over the code units, folded to 32 bits.
+uint32_t HashWord(View word) {
+  uint64_t hash = 0xCBF29CE484222325u;
+  for (char16_t c : word)
+    hash = (hash ^ c) * 0x100000001B3u;
+  return static_cast<uint32_t>(hash ^ (hash >> 32));
+}
+
 }  // namespace
 
 bool IsWordBreak(char16_t c) {
-  if (c <= 32) return true;
-  return View(u"!()*,/;<=>?:").find(c) != View::npos;
+  return c <= 32 || kWordBreaks.Contains(c);
 }
 
 std::u16string RemoveChar(View text, char16_t c) {
@@ -126,11 +176,15 @@ std::u16string RemoveChar(View text, char16_t c) {
 }
 
 std::u16string StripLeadingChars(View text, View chars) {
-  return std::u16string(StripLeading(text, chars));
+  while (!text.empty() && chars.find(text.front()) != View::npos)
+    text.remove_prefix(1);
+  return std::u16string(text);
 }
 
 std::u16string StripTrailingChars(View text, View chars) {
-  return std::u16string(StripTrailing(text, chars));
+  while (!text.empty() && chars.find(text.back()) != View::npos)
+    text.remove_suffix(1);
+  return std::u16string(text);
 }
 
 void ReplaceAllText(std::u16string& text, View find, View replacement) {
@@ -152,11 +206,16 @@ std::u16string MarkInitials(View text) {
   // Inserting from the end leaves every position before the insertion as it was, so the
   // tests read the original text and the result can be built front to back.
   std::u16string result;
-  result.reserve(text.size() + text.size() / 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (i >= 1 && text[i] == u' ' && (i == 1 || text[i - 2] == u' ')) result.push_back(u'.');
-    result.push_back(text[i]);
+  result.reserve(text.size() + text.size() / 2 + 1);  // room for PrepareText's final space
+  size_t copied = 0;
+  for (size_t i = 1; i < text.size(); ++i) {
+    if (text[i] == u' ' && (i == 1 || text[i - 2] == u' ')) {
+      result.append(text.substr(copied, i - copied));
+      result.push_back(u'.');
+      copied = i;
+    }
   }
+  result.append(text.substr(copied));
   return result;
 }
 
@@ -175,7 +234,7 @@ TQO_ParseWordList::~TQO_ParseWordList() = default;
 std::u16string TQO_ParseWordList::CollectSymbols(View text) const {
   std::u16string symbols;
   for (char16_t c : text)
-    if (IsSymbol(c) && symbols.find(c) == std::u16string::npos) symbols.push_back(c);
+    if (kSymbols.Contains(c) && symbols.find(c) == std::u16string::npos) symbols.push_back(c);
   return symbols;
 }
 
@@ -207,6 +266,7 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
 // "SMITH&JONES"), one-character words marked as initials, and a final space.
 std::u16string TQO_ParseWordList::PrepareText(View text) const {
   std::u16string s = Platform::UpperCase(TrimView(text));
+  if (!HasTightenPair(s)) return MarkInitials(s) + u' ';
   const std::u16string symbols = CollectSymbols(s);
   ReplaceAllText(s, u"  ", u" ");
   auto tighten = [&](char16_t symbol, View doubled, View before, View after) {
@@ -220,7 +280,7 @@ std::u16string TQO_ParseWordList::PrepareText(View text) const {
   tighten(u'.', u"", u" .", u"");
   tighten(u'+', u"++", u" +", u"+ ");
   ReplaceAllText(s, u"  ", u" ");
-  return MarkInitials(s) + u" ";
+  return MarkInitials(s) + u' ';
 }
 
 // Adds each word of the prepared text (which ends in a space), and the runs of initials
@@ -254,16 +314,22 @@ void TQO_ParseWordList::ScanWords(View s) {
 
 void TQO_ParseWordList::AddWord(View word) {
   if (!target_) return;
-  std::u16string w = NormalizeWord(word);
+  // `word` stays valid through the whole call (callers pass their own texts or parts of
+  // the word they are deriving from), and so does `w`, a part of it or of `upper`.
+  std::u16string upper;
+  const View w = NormalizeWord(word, upper);
   if (w.empty()) return;
-  if (w.size() == 1 && kIgnoredSingles.find(w[0]) != View::npos) return;
+  if (w.size() == 1 && kIgnoredSingles.Contains(w[0])) return;
   // The words derived from one word of the text multiply with each symbol it holds: past
   // kMaxDerivedWords new ones, a word derives no more, so that no text makes a parse hang.
   const bool derived = depth_ > 0;
   if (derived && derivedLeft_ == 0) return;
   if (!seenWords_.Add(w)) return;
   derivedLeft_ = derived ? derivedLeft_ - 1 : kMaxDerivedWords;
-  const std::u16string symbols = CollectSymbols(w);
+  // Most words hold no symbol: they need no list of them.
+  const bool hasSymbols =
+      std::any_of(w.begin(), w.end(), [](char16_t c) { return kSymbols.Contains(c); });
+  const std::u16string symbols = hasSymbols ? CollectSymbols(w) : std::u16string();
   if (!symbols.empty()) {
     struct TDeeper {
       int& Depth;
@@ -278,15 +344,33 @@ void TQO_ParseWordList::AddWord(View word) {
 }
 
 void TQO_ParseWordList::TSeenWords::Clear() {
-  exact_.clear();
-  collated_.clear();
+  // The storage keeps its capacity for the next parse, unless a long text made it large.
+  if (entries_.size() > kKeptWords) {
+    entries_ = {};
+    chars_ = {};
+    slots_ = {};
+  }
+  entries_.clear();
+  chars_.clear();
+  slots_.assign(kInitialSlots, 0);
+  if (collating_) collated_.clear();
   collating_ = false;
 }
 
-bool TQO_ParseWordList::TSeenWords::Add(const std::u16string& word) {
-  if (!exact_.insert(word).second) return false;
+bool TQO_ParseWordList::TSeenWords::Add(View word) {
+  const uint32_t hash = HashWord(word);
+  const size_t mask = slots_.size() - 1;
+  size_t slot = hash & mask;
+  for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const TEntry& seen = entries_[slots_[slot] - 1];
+    if (seen.Hash == hash && WordAt(seen) == word) return false;
+  }
+  entries_.push_back({chars_.size(), word.size(), hash});
+  chars_.append(word);
+  slots_[slot] = static_cast<uint32_t>(entries_.size());
+  if (entries_.size() * 2 > slots_.size()) Grow();
   if (!collating_ && IsPlainAscii(word)) return true;
-  auto keyOf = [](const std::u16string& w) {
+  auto keyOf = [](View w) {
     std::string key;
     Platform::AppendSortKey(w, false, key);
     return key;
@@ -294,13 +378,25 @@ bool TQO_ParseWordList::TSeenWords::Add(const std::u16string& word) {
   if (!collating_) {
     // From here on every new word is collated against all seen so far.
     collating_ = true;
-    for (const std::u16string& seen : exact_)
-      if (seen != word) collated_.insert(keyOf(seen));
+    for (size_t i = 0; i + 1 < entries_.size(); ++i)
+      collated_.insert(keyOf(WordAt(entries_[i])));
   }
   return collated_.insert(keyOf(word)).second;
 }
 
-void TQO_ParseWordList::AddSymbolForms(const std::u16string& w, View symbols) {
+// Doubles the index, which stays at most half full so that a search ends soon.
+void TQO_ParseWordList::TSeenWords::Grow() {
+  slots_.assign(slots_.size() * 2, 0);
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    size_t slot = entries_[i].Hash & mask;
+    while (slots_[slot] != 0)
+      slot = (slot + 1) & mask;
+    slots_[slot] = static_cast<uint32_t>(i + 1);
+  }
+}
+
+void TQO_ParseWordList::AddSymbolForms(View w, View symbols) {
   for (char16_t c : symbols)
     SplitOnSymbol(c, w);
   auto has = [&](char16_t c) { return symbols.find(c) != View::npos; };
@@ -327,8 +423,7 @@ void TQO_ParseWordList::AddSymbolForms(const std::u16string& w, View symbols) {
 // Adds the parts of `w` around each `c`: every prefix up to a `c`, every segment between
 // two, every rest after one, and `w` without `c` when a part is short. An apostrophe
 // never yields a lone "S" ("O'BRIEN'S" gives no "S").
-void TQO_ParseWordList::SplitOnSymbol(char16_t c, const std::u16string& w) {
-  const View word = w;
+void TQO_ParseWordList::SplitOnSymbol(char16_t c, View word) {
   size_t p = word.find(c);
   if (p == View::npos) return;
   if (p + 1 == word.size()) {
@@ -352,34 +447,39 @@ void TQO_ParseWordList::SplitOnSymbol(char16_t c, const std::u16string& w) {
 }
 
 // Adds `w` with its first `find` replaced; the position of `find` plus one, 0 if absent.
-size_t TQO_ParseWordList::ReplaceFirstSymbol(const std::u16string& w, View find, View replacement) {
+size_t TQO_ParseWordList::ReplaceFirstSymbol(View w, View find, View replacement) {
   const size_t p = w.find(find);
-  if (p == std::u16string::npos) return 0;
-  std::u16string replaced = w.substr(0, p);
+  if (p == View::npos) return 0;
+  std::u16string replaced(w.substr(0, p));
   replaced.append(replacement);
-  replaced.append(w, p + find.size());
+  replaced.append(w.substr(p + find.size()));
   AddWord(replaced);
   return p + 1;
 }
 
 // The only place where words enter Target. A word with symbols that is longer than three
 // quarters of the limit stays out: its parts already are in.
-void TQO_ParseWordList::Output(const std::u16string& w, bool hasSymbols) {
+void TQO_ParseWordList::Output(View w, bool hasSymbols) {
   if (!target_) return;  // A nested parse from a target's notification has ended it.
   if (wordLengthLimit_ <= 0) {
-    target_->Add(w);
+    target_->Add(std::u16string(w));
     return;
   }
   const int64_t threshold = int64_t{wordLengthLimit_} * 3 / 4;
   if (hasSymbols && static_cast<int64_t>(w.size()) > threshold) return;
-  target_->Add(w.substr(0, CutLength(w, wordLengthLimit_)));
+  target_->Add(std::u16string(w.substr(0, CutLength(w, wordLengthLimit_))));
 }
 
 void TQO_ParseWordList::AddNumberForms(View w) {
   w = StripTrailing(TrimRightView(StripLeading(TrimLeftView(w), kNumberEdge)), kNumberEdge);
   if (w.empty()) return;
-  w = StripLeading(TrimLeftView(w), u"0");
+  w = StripLeading(TrimLeftView(w), u'0');
   if (w.empty()) w = u"0";
+  // A number or ordinal token begins with a digit, a sign, a space or "$"; most words do not.
+  const char16_t first = w[0];
+  if (w.size() > 1 && !IsDigit(first) && first != u'$' && first != u'+' && first != u'-' &&
+      first != u' ')
+    return;
   if (CountsAsNumber(w)) {
     SpellNumber(w);  // "0" spells no word.
   } else if (w.size() == 1) {
@@ -402,15 +502,15 @@ void TQO_ParseWordList::SpellNumber(View digits) {
 View TQO_ParseWordList::SpellGroup(View digits, size_t count, View scale) {
   SpellHundreds(digits.substr(0, digits.size() - count));
   AddWord(scale);
-  return StripLeading(digits.substr(digits.size() - count), u"0");
+  return StripLeading(digits.substr(digits.size() - count), u'0');
 }
 
 void TQO_ParseWordList::SpellHundreds(View digits) {
-  View t = StripLeading(digits, u"0");
+  View t = StripLeading(digits, u'0');
   if (t.size() == 3) {
     AddWord(DigitWord(kUnitWords, t[0]));
     AddWord(u"HUNDRED");
-    t = StripLeading(t.substr(1), u"0");
+    t = StripLeading(t.substr(1), u'0');
   }
   if (t.size() == 1) {
     AddWord(DigitWord(kUnitWords, t[0]));

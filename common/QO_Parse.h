@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "common/QO_StringList.h"
 
@@ -66,21 +67,39 @@ class TQO_ParseWordList {
    public:
     void Clear();
     /// True when `word` is new to this parse; it counts as seen from now on.
-    bool Add(const std::u16string& word);
+    bool Add(std::u16string_view word);
 
    private:
-    std::unordered_set<std::u16string> exact_;
+    struct TEntry {
+      size_t Offset;  // in chars_
+      size_t Length;
+      uint32_t Hash;
+    };
+    std::u16string_view WordAt(const TEntry& e) const {
+      return std::u16string_view(chars_).substr(e.Offset, e.Length);
+    }
+    void Grow();
+
+    // The words seen, one after the other in chars_, and an index of them by hash (open
+    // addressing: each slot holds the position of a word in entries_ plus one, or 0).
+    // Between parses only the sizes go back, so that a parse allocates nothing here; the
+    // storage is freed after a parse of more than kKeptWords words.
+    static constexpr size_t kInitialSlots = 64;
+    static constexpr size_t kKeptWords = 4096;
+    std::u16string chars_;
+    std::vector<TEntry> entries_;
+    std::vector<uint32_t> slots_ = std::vector<uint32_t>(kInitialSlots, 0);
     // The sort keys (case ignored) of the words seen, filled once a word other than plain
     // ASCII turns up: equal keys are the words the list comparison finds equal.
     std::unordered_set<std::string> collated_;
     bool collating_ = false;
   };
 
-  void AddSymbolForms(const std::u16string& word, std::u16string_view symbols);
-  void SplitOnSymbol(char16_t c, const std::u16string& word);
-  size_t ReplaceFirstSymbol(const std::u16string& word, std::u16string_view find,
+  void AddSymbolForms(std::u16string_view word, std::u16string_view symbols);
+  void SplitOnSymbol(char16_t c, std::u16string_view word);
+  size_t ReplaceFirstSymbol(std::u16string_view word, std::u16string_view find,
                             std::u16string_view replacement);
-  void Output(const std::u16string& word, bool hasSymbols);
+  void Output(std::u16string_view word, bool hasSymbols);
   void AddNumberForms(std::u16string_view word);
   void SpellNumber(std::u16string_view digits);
   std::u16string_view SpellGroup(std::u16string_view digits, size_t count,

@@ -125,24 +125,6 @@ bool AllCodeChars(std::u16string_view part) {
 
 }  // namespace
 
-std::u16string_view TrimLeftView(std::u16string_view text) {
-  size_t b = 0;
-  while (b < text.size() && IsWhitespace(text[b]))
-    ++b;
-  return text.substr(b);
-}
-
-std::u16string_view TrimRightView(std::u16string_view text) {
-  size_t e = text.size();
-  while (e > 0 && IsWhitespace(text[e - 1]))
-    --e;
-  return text.substr(0, e);
-}
-
-std::u16string_view TrimView(std::u16string_view text) {
-  return TrimRightView(TrimLeftView(text));
-}
-
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   auto fold = [](char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; };

@@ -29,9 +29,24 @@ inline bool IsWhitespace(char16_t c) {
   return c <= 32;
 }
 
-std::u16string_view TrimView(std::u16string_view text);
-std::u16string_view TrimLeftView(std::u16string_view text);
-std::u16string_view TrimRightView(std::u16string_view text);
+// Inline: the word parser trims every word several times.
+inline std::u16string_view TrimLeftView(std::u16string_view text) {
+  size_t b = 0;
+  while (b < text.size() && IsWhitespace(text[b]))
+    ++b;
+  return text.substr(b);
+}
+
+inline std::u16string_view TrimRightView(std::u16string_view text) {
+  size_t e = text.size();
+  while (e > 0 && IsWhitespace(text[e - 1]))
+    --e;
+  return text.substr(0, e);
+}
+
+inline std::u16string_view TrimView(std::u16string_view text) {
+  return TrimRightView(TrimLeftView(text));
+}
 inline std::u16string Trim(std::u16string_view text) {
   return std::u16string(TrimView(text));
 }
