@@ -485,8 +485,9 @@ void TQO_ParseWordList::AddNumberForms(View w) {
   } else if (w.size() == 1) {
     AddWord(std::u16string(w) + u".");
   } else {
+    // A copy: AddWord reads its word to the end, and a target's handler may change the words.
     for (size_t i = 0; i < kOrdinalTokens.size(); ++i)
-      if (w == kOrdinalTokens[i]) AddWord(ordinalWords_[i]);
+      if (w == kOrdinalTokens[i]) AddWord(std::u16string(ordinalWords_[i]));
   }
 }
 

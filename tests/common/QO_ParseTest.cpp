@@ -68,6 +68,9 @@ TEST(TQO_ParseWordList, EdgeCases) {
        "EIGHTY-THREE THOUSAND SIX"},
       {20, u"1000001 90 13", "1000001 ONE MILLION 90 NINTY 13 THIRTEEN"},
       {20, u"5 - 3", "53 FIFTY THREE FIFTY-THREE 5 FIVE 3 5-3 5."},
+      {20, u"Mr . T", "MR T T."},
+      {20, u"x -&&+ y",
+       "XY X X. XPLUS PLUS X+ Y Y. XPLUSY X+Y + PLUSY +Y X-Y X-PLUS X-+ X-PLUSY X-+Y"},
       // A "$" or sign counts as a position of the number it starts (stored words rely on it).
       {20, u"$100", "$100 THOUSAND ONE HUNDRED"},
       {20, u"$15 0-12", "$15 HUNDRED FIFTEEN 012 TWELVE 0 12 0-12 0."},
