@@ -134,33 +134,26 @@ void InstallRoundTrip::ExpectCleaned(const TSnapshot& before, const TSnapshot& a
   }
 }
 
+// From the fixture's library, and from library folders named as people are: "," and "'" are
+// ordinary characters of a folder name, so the user's items stay whole and the library's
+// items leave whole.
 TEST_F(InstallRoundTrip, UninstallTakesAwayExactlyWhatInstallAdded) {
   SeedIdes();
   TSnapshot before = Snapshot(prefix_);
-  Registry({"Install"});
-  TSnapshot installed = Snapshot(prefix_);
-  EXPECT_GT(installed.size(), before.size() + 100);
-  Registry({"Install"});
-  EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install changed the registry";
-  Registry({"Uninstall"});
-  ExpectCleaned(before, Snapshot(prefix_));
-}
-
-// Library folders named as people are: "," and "'" are ordinary characters of a folder
-// name, so the user's items stay whole and the library's items leave whole.
-TEST_F(InstallRoundTrip, FolderNamesWithCommasAndApostrophes) {
-  SeedIdes();
-  TSnapshot before = Snapshot(prefix_);
-  for (std::string name : {"Smith, John", "O'Brien, c", "Müller's, Ünïcode"}) {
+  for (std::string name : {"", "Smith, John", "O'Brien, c", "Müller's, Ünïcode"}) {
     std::string library = root_ + "/" + name + "/Qorvium";
-    std::string exe = library + "/bin/tool/tessik";
-    std::filesystem::create_directories(library + "/bin/tool");
-    std::filesystem::copy_file(TESSIK_EXE, exe);
-    for (const char* file : {"/lib/d2012/Win32/Release/qor5cdt_d2012.bpl",
-                             "/lib/d7/Win32/Release/qor5cdt_d7.bpl", "/lib/c5/Win32/Release/x.hpp"})
-      Touch(library + file);
+    std::string exe = name.empty() ? exe_ : library + "/bin/tool/tessik";
+    if (!name.empty()) {
+      std::filesystem::create_directories(library + "/bin/tool");
+      std::filesystem::copy_file(TESSIK_EXE, exe);
+      for (const char* file :
+           {"/lib/d2012/Win32/Release/qor5cdt_d2012.bpl", "/lib/d7/Win32/Release/qor5cdt_d7.bpl",
+            "/lib/c5/Win32/Release/x.hpp"})
+        Touch(library + file);
+    }
     ASSERT_EQ(Tessik(exe, prefix_, {"Install"}).Status, 0) << name;
     TSnapshot installed = Snapshot(prefix_);
+    EXPECT_GT(installed.size(), before.size() + 100) << name;
     ASSERT_EQ(Tessik(exe, prefix_, {"Install"}).Status, 0) << name;
     EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install from " << name;
     ASSERT_EQ(Tessik(exe, prefix_, {"Uninstall"}).Status, 0) << name;
