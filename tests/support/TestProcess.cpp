@@ -73,8 +73,7 @@ pid_t Start(const std::function<int()>& body, const std::vector<std::string>& en
   return pid;
 }
 
-}  // namespace
-
+// Runs `body` in a child process as `options` say; its result is the child's exit code.
 TRunResult RunChild(const std::function<int()>& body, const TRunOptions& options) {
   // Files, not pipes, take the output: a wineserver started by the program inherits them
   // and would keep a pipe open for seconds after the program ended.
@@ -108,6 +107,8 @@ TRunResult RunChild(const std::function<int()>& body, const TRunOptions& options
   if (err >= 0) result.Errors = ReadBack(err);
   return result;
 }
+
+}  // namespace
 
 TRunResult RunProgramWith(const std::vector<std::string>& argv, const TRunOptions& options) {
   return RunChild([&]() -> int { Exec(argv); }, options);

@@ -32,9 +32,6 @@ TRunResult RunProgramWith(const std::vector<std::string>& argv, const TRunOption
 TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                       const std::string& input = "");
 
-/// Runs `body` in a child process as `options` say; its result is the child's exit code.
-TRunResult RunChild(const std::function<int()>& body, const TRunOptions& options = {});
-
 /// Starts `argv` with `input` on its standard input and returns at once. Its standard
 /// output goes to `*output` (a pipe to read) when given, else nowhere.
 pid_t StartProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
