@@ -53,12 +53,6 @@ TRunResult Tessik(const std::string& exe, const std::string& prefix,
   return RunProgramWith(wrapper, options);
 }
 
-TRunOptions KilledAfter(long microseconds) {
-  TRunOptions options;
-  options.KillAfterMicroseconds = microseconds;
-  return options;
-}
-
 class InstallRoundTrip : public testing::Test {
  protected:
   void SetUp() override {
@@ -185,7 +179,9 @@ TEST_F(InstallRoundTrip, UninstallCleansUpAfterAKilledInstall) {
     // is written back.
     long from = trial % 2 ? full * 3 / 4 : 0;
     long delay = std::uniform_int_distribution<long>(from, full)(random);
-    Tessik(exe_, prefix_, {"Install"}, KilledAfter(delay));
+    TRunOptions killed;
+    killed.KillAfterMicroseconds = delay;
+    Tessik(exe_, prefix_, {"Install"}, killed);
     std::string now = ReadFile(prefix_ + "/user.reg") + ReadFile(prefix_ + "/system.reg");
     (now == saved ? untouched : installed)++;
     Registry({"Uninstall"});
