@@ -5,7 +5,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -17,6 +16,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "tests/support/TestProcess.h"
 #include "tests/tool/Corpus.h"
 
 namespace {
@@ -30,31 +30,6 @@ struct TRunnerOptions {
 
 TRunnerOptions gOptions;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-std::string MakeTempDir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tessik-case-XXXXXX";
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
-void RemoveTree(const std::string& path) {
-  std::error_code error;
-  std::filesystem::remove_all(path, error);
-  if (error) ADD_FAILURE() << "cannot remove " << path;
-}
-
 // The text without its frame lines: lines of dashes and blanks only, such as a report draws
 // around each of its parts.
 std::string WithoutFrames(const std::string& text) {
@@ -66,37 +41,6 @@ std::string WithoutFrames(const std::string& text) {
     if (body.find('-') == body.npos || body.find_first_not_of("- ") != body.npos) kept += line;
   }
   return kept;
-}
-
-// Runs argv in `dir` with stdout and stderr to files; returns the exit status.
-int Run(const std::vector<std::string>& argv, const std::string& dir,
-        const std::vector<std::pair<std::string, std::string>>& env) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) _exit(126);
-    int out = ::open("stdout.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = ::open("stderr.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int in = ::open("/dev/null", O_RDONLY);
-    ::dup2(out, 1), ::dup2(err, 2), ::dup2(in, 0);
-    for (const auto& [name, value] : env)
-      ::setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> args;
-    for (const auto& a : argv)
-      args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string WindowsPath(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
 }
 
 std::string BatchLine(const std::string& exe, const std::string& tail) {
@@ -118,12 +62,12 @@ std::string BatchFile(const std::string& exe, const TCorpusCase& c) {
   return batch + "exit /b %TESSIK_RC%\r\n";
 }
 
-// Runs the program natively with `args`, output to the case folder's files.
-int RunNative(const std::string& exe, const std::vector<std::string>& args, const std::string& dir,
-              const std::vector<std::pair<std::string, std::string>>& env) {
+// Runs the program natively with `args` in the case folder.
+TRunResult RunNative(const std::string& exe, const std::vector<std::string>& args,
+                     const TRunOptions& options) {
   std::vector<std::string> argv = {exe};
   argv.insert(argv.end(), args.begin(), args.end());
-  return Run(argv, dir, env);
+  return RunProgramWith(argv, options);
 }
 
 void MakeFolders(const std::string& path) {
@@ -194,11 +138,10 @@ TCorpusCase WithRoot(TCorpusCase c, const std::string& root) {
 
 // Appends what the case printed, as corpus blocks with the case folder as {ROOT}, so that
 // a new case's expectations can be written from a run and then checked by eye.
-void ShowActual(const TCorpusCase& c, const std::string& dir, const std::string& root,
-                int exitCode) {
+void ShowActual(const TCorpusCase& c, const TRunResult& run, const std::string& root) {
   std::string shown = "=== " + c.Name + "\n";
-  for (const char* stream : {"stdout", "stderr"}) {
-    std::string text = ReadFile(dir + "/" + stream + ".bin");
+  for (auto [stream, output] : {std::pair{"stdout", run.Output}, {"stderr", run.Errors}}) {
+    std::string text = output;
     if (text.empty()) continue;
     shown += std::string("--- ") + stream + "\n";
     for (std::string line; !text.empty();) {
@@ -211,30 +154,35 @@ void ShowActual(const TCorpusCase& c, const std::string& dir, const std::string&
       shown += "|" + line + "\n";
     }
   }
-  if (exitCode != 0) shown += "--- exit " + std::to_string(exitCode) + "\n";
+  if (run.Status != 0) shown += "--- exit " + std::to_string(run.Status) + "\n";
   std::ofstream(gOptions.ShowFile, std::ios::app) << shown << "\n";
 }
 
 void RunCase(const TCorpusCase& given) {
-  std::string dir = MakeTempDir();
+  TTempFolder folder("tessik-case");
+  const std::string& dir = folder.Path();
   std::string root = WindowsPath(dir);
   TCorpusCase c = WithRoot(given, root);
   std::string prefix = gOptions.Wine ? std::getenv("WINEPREFIX") : dir + "/prefix";
   if (!gOptions.Wine) MakePrefix(prefix);
   WriteCaseFiles(c, dir, prefix, root);
   std::string exe = InstalledCopy(c, dir);
-  std::vector<std::pair<std::string, std::string>> env = c.Env;
-  env.emplace_back("WINEPREFIX", prefix);
-  int exitCode;
+  TRunOptions options;
+  options.Env = {"WINEPREFIX=" + prefix};
+  options.Dir = dir;
+  options.SeparateErrors = true;
+  for (const auto& [name, value] : c.Env)
+    options.Env.push_back(name + "=" + value);
+  TRunResult run;
   if (gOptions.Wine) {
     WriteFile(dir + "/case.bat", BatchFile(exe, c));
-    exitCode = Run({gOptions.WineRun, "cmd", "/c", WindowsPath(dir + "/case.bat")}, dir, env);
+    run = RunProgramWith({gOptions.WineRun, "cmd", "/c", WindowsPath(dir + "/case.bat")}, options);
   } else {
     for (const auto& args : c.Before)
-      RunNative(exe, args, dir, env);
-    exitCode = RunNative(exe, c.Args, dir, env);
+      RunNative(exe, args, options);
+    run = RunNative(exe, c.Args, options);
   }
-  if (!gOptions.ShowFile.empty()) ShowActual(c, dir, root, exitCode);
+  if (!gOptions.ShowFile.empty()) ShowActual(c, run, root);
   auto where = [&](const std::string& name) {
     return name.rfind("C:/", 0) == 0 ? prefix + "/drive_c/" + name.substr(3) : dir + "/" + name;
   };
@@ -245,13 +193,12 @@ void RunCase(const TCorpusCase& given) {
   for (const auto& [name, bytes] : c.ExpectFiles)
     EXPECT_EQ(LineDiff(Substitute(bytes, root), ReadFile(where(name))), "") << name;
   if (!c.IgnoreStdout) {
-    std::string out = ReadFile(dir + "/stdout.bin");
-    EXPECT_EQ(LineDiff(c.Stdout, c.SkipFrames ? WithoutFrames(out) : out), "") << "standard output";
+    EXPECT_EQ(LineDiff(c.Stdout, c.SkipFrames ? WithoutFrames(run.Output) : run.Output), "")
+        << "standard output";
   }
-  EXPECT_EQ(LineDiff(c.Stderr, ReadFile(dir + "/stderr.bin")), "") << "standard error";
-  EXPECT_EQ(exitCode, c.ExitCode) << "exit code";
-  if (gOptions.Wine) RemoveTree(prefix + "/drive_c/TessikCorpus");
-  RemoveTree(dir);
+  EXPECT_EQ(LineDiff(c.Stderr, run.Errors), "") << "standard error";
+  EXPECT_EQ(run.Status, c.ExitCode) << "exit code";
+  if (gOptions.Wine) std::filesystem::remove_all(prefix + "/drive_c/TessikCorpus");
 }
 
 class CorpusTest : public testing::Test {

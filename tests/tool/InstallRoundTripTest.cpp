@@ -2,31 +2,23 @@
 // afterwards equals the registry before, except for what the design leaves behind; also
 // when Install was killed part way. And write-backs that fail (a full disk, a read-only
 // prefix) end the run with an error and leave the registry file as it was.
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <random>
-#include <set>
-#include <sstream>
 
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "platform/posix/registry/UsePrefix.h"
+#include "tests/support/DryRun.h"
+#include "tests/support/TestProcess.h"
 
 namespace {
 
-using TSnapshot = std::map<std::string, std::string>;  // "root\key" or "root\key|value" -> data
+using TSnapshot = TRegEntries;
 
 void Walk(Platform::TRegRoot root, const std::u16string& path, const std::string& label,
           TSnapshot& out) {
@@ -35,7 +27,7 @@ void Walk(Platform::TRegRoot root, const std::u16string& path, const std::string
   out[label + Platform::ToUtf8(path)] = "(key)";
   for (const auto& name : key->ValueNames()) {
     auto data = key->QueryValue(name);
-    out[label + Platform::ToUtf8(path) + "|" + Platform::ToUtf8(name)] =
+    out[label + Platform::ToUtf8(path) + " [" + Platform::ToUtf8(name) + "]"] =
         std::to_string(data->Type) + ":" + data->Bytes;
   }
   for (const auto& sub : key->SubKeyNames())
@@ -50,87 +42,20 @@ TSnapshot Snapshot(const std::string& prefix) {
   return snapshot;
 }
 
-void Touch(const std::string& path) {
-  std::filesystem::create_directories(path.substr(0, path.rfind('/')));
-  std::ofstream(path) << "";
-}
-
-struct TRunOptions {
-  long KillAfterMicroseconds = -1;   // SIGKILL the run after this long
-  long FileSizeLimit = -1;           // bytes a file may grow to (a full disk)
-  std::vector<std::string> Wrapper;  // runs the program through this command
-  std::string* Stderr = nullptr;     // what the run printed to standard error
-  std::string* Stdout = nullptr;     // what it printed to standard output
-};
-
-int Tessik(const std::string& exe, const std::string& prefix, std::vector<std::string> args,
-           const TRunOptions& options = {}) {
-  char errName[] = "/tmp/tessik-stderr-XXXXXX";
-  int errFile = ::mkstemp(errName);
-  char outName[] = "/tmp/tessik-stdout-XXXXXX";
-  int outFile = ::mkstemp(outName);
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setenv("WINEPREFIX", prefix.c_str(), 1);
-    ::setenv("Path", "C:\\TessikTrip\\Keep;C:\\TessikTrip\\Gone", 1);
-    if (!::freopen("/dev/null", "w", stdout)) _exit(126);
-    if (options.Stdout) ::dup2(outFile, 1);
-    ::dup2(errFile, 2);
-    if (options.FileSizeLimit >= 0) {
-      ::signal(SIGXFSZ, SIG_IGN);
-      rlimit limit{rlim_t(options.FileSizeLimit), rlim_t(options.FileSizeLimit)};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    std::vector<std::string> all = options.Wrapper;
-    all.push_back(exe);
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  if (options.KillAfterMicroseconds >= 0) {
-    timespec delay{options.KillAfterMicroseconds / 1000000,
-                   (options.KillAfterMicroseconds % 1000000) * 1000};
-    ::nanosleep(&delay, nullptr);
-    ::kill(pid, SIGKILL);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (options.Stderr) {
-    std::ifstream in(errName, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    *options.Stderr = text.str();
-  }
-  if (options.Stdout) {
-    std::ifstream in(outName, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    *options.Stdout = text.str();
-  }
-  ::close(errFile);
-  ::unlink(errName);
-  ::close(outFile);
-  ::unlink(outName);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+// Runs the program on the prefix with a Path of the test's own, through `wrapper` if given.
+TRunResult Tessik(const std::string& exe, const std::string& prefix,
+                  const std::vector<std::string>& args, TRunOptions options = {},
+                  std::vector<std::string> wrapper = {}) {
+  options.Env = {"WINEPREFIX=" + prefix, "Path=C:\\TessikTrip\\Keep;C:\\TessikTrip\\Gone"};
+  options.SeparateErrors = true;
+  wrapper.push_back(exe);
+  wrapper.insert(wrapper.end(), args.begin(), args.end());
+  return RunProgramWith(wrapper, options);
 }
 
 class InstallRoundTrip : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tessik-trip-XXXXXX";
-    ASSERT_TRUE(::mkdtemp(pattern));
-    root_ = pattern;
     prefix_ = root_ + "/prefix";
     exe_ = root_ + "/qor/bin/tool/tessik";
     ASSERT_EQ(std::system(("mkdir -p '" + prefix_ + "/drive_c' '" + prefix_ + "/dosdevices' '" +
@@ -149,11 +74,8 @@ class InstallRoundTrip : public testing::Test {
           "CB5/bin/default.bpr", "Keep/tool.exe", "D12/bin/dcc64.exe", "D12/bin64/bds.exe"})
       Touch(prefix_ + "/drive_c/TessikTrip/" + file);
   }
-  void TearDown() override {
-    Platform::Posix::UseRegistryPrefix(root_ + "/none");
-    EXPECT_EQ(std::system(("rm -rf '" + root_ + "'").c_str()), 0);
-  }
-  void Registry(std::vector<std::string> args) { ASSERT_EQ(Tessik(exe_, prefix_, args), 0); }
+  void TearDown() override { Platform::Posix::UseRegistryPrefix(root_ + "/none"); }
+  void Registry(std::vector<std::string> args) { ASSERT_EQ(Tessik(exe_, prefix_, args).Status, 0); }
   // Four IDEs of different generations, with values Install must keep as they are.
   void SeedIdes() {
     Registry({"RegAdd", "HKCU\\Software\\Embarcadero\\BDS\\23.0", "/v", "RootDir", "/d",
@@ -177,19 +99,20 @@ class InstallRoundTrip : public testing::Test {
   }
   void ExpectCleaned(const TSnapshot& before, const TSnapshot& after);
 
-  std::string root_, prefix_, exe_;
+  TTempFolder folder_{"tessik-trip"};
+  std::string root_ = folder_.Path(), prefix_, exe_;
 };
 
 // What Install adds and Uninstall by design does not take away again.
 bool LeftByDesign(const std::string& entry, const std::string& data, const TSnapshot& before) {
   if (entry.find("\\Tolvane\\QOR\\DevMode") != std::string::npos) return true;
   // The IDE is asked to rewrite its build options, after Uninstall too.
-  if (entry.find("\\Globals|ForceEnvOptionsUpdate") != std::string::npos) return true;
+  if (entry.find("\\Globals [ForceEnvOptionsUpdate]") != std::string::npos) return true;
   if (data == "(key)") return true;  // A key that Install created stays, emptied.
   if (data == "1:" + std::string(2, '\0')) return true;  // A path value emptied again.
   // The IDE's own Path that the system Path move created holds the kept system folders.
-  bool idePath = entry.find("\\Environment Variables|Path") != std::string::npos ||
-                 entry.find("\\Environment Variables x64|Path") != std::string::npos;
+  bool idePath = entry.find("\\Environment Variables [Path]") != std::string::npos ||
+                 entry.find("\\Environment Variables x64 [Path]") != std::string::npos;
   return idePath && !before.count(entry);
 }
 
@@ -205,36 +128,29 @@ void InstallRoundTrip::ExpectCleaned(const TSnapshot& before, const TSnapshot& a
   }
 }
 
+// From the fixture's library, and from library folders named as people are: "," and "'" are
+// ordinary characters of a folder name, so the user's items stay whole and the library's
+// items leave whole.
 TEST_F(InstallRoundTrip, UninstallTakesAwayExactlyWhatInstallAdded) {
   SeedIdes();
   TSnapshot before = Snapshot(prefix_);
-  Registry({"Install"});
-  TSnapshot installed = Snapshot(prefix_);
-  EXPECT_GT(installed.size(), before.size() + 100);
-  Registry({"Install"});
-  EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install changed the registry";
-  Registry({"Uninstall"});
-  ExpectCleaned(before, Snapshot(prefix_));
-}
-
-// Library folders named as people are: "," and "'" are ordinary characters of a folder
-// name, so the user's items stay whole and the library's items leave whole.
-TEST_F(InstallRoundTrip, FolderNamesWithCommasAndApostrophes) {
-  SeedIdes();
-  TSnapshot before = Snapshot(prefix_);
-  for (std::string name : {"Smith, John", "O'Brien, c", "Müller's, Ünïcode"}) {
+  for (std::string name : {"", "Smith, John", "O'Brien, c", "Müller's, Ünïcode"}) {
     std::string library = root_ + "/" + name + "/Qorvium";
-    std::string exe = library + "/bin/tool/tessik";
-    std::filesystem::create_directories(library + "/bin/tool");
-    std::filesystem::copy_file(TESSIK_EXE, exe);
-    for (const char* file : {"/lib/d2012/Win32/Release/qor5cdt_d2012.bpl",
-                             "/lib/d7/Win32/Release/qor5cdt_d7.bpl", "/lib/c5/Win32/Release/x.hpp"})
-      Touch(library + file);
-    ASSERT_EQ(Tessik(exe, prefix_, {"Install"}), 0) << name;
+    std::string exe = name.empty() ? exe_ : library + "/bin/tool/tessik";
+    if (!name.empty()) {
+      std::filesystem::create_directories(library + "/bin/tool");
+      std::filesystem::copy_file(TESSIK_EXE, exe);
+      for (const char* file :
+           {"/lib/d2012/Win32/Release/qor5cdt_d2012.bpl", "/lib/d7/Win32/Release/qor5cdt_d7.bpl",
+            "/lib/c5/Win32/Release/x.hpp"})
+        Touch(library + file);
+    }
+    ASSERT_EQ(Tessik(exe, prefix_, {"Install"}).Status, 0) << name;
     TSnapshot installed = Snapshot(prefix_);
-    ASSERT_EQ(Tessik(exe, prefix_, {"Install"}), 0) << name;
+    EXPECT_GT(installed.size(), before.size() + 100) << name;
+    ASSERT_EQ(Tessik(exe, prefix_, {"Install"}).Status, 0) << name;
     EXPECT_EQ(Snapshot(prefix_), installed) << "a second Install from " << name;
-    ASSERT_EQ(Tessik(exe, prefix_, {"Uninstall"}), 0) << name;
+    ASSERT_EQ(Tessik(exe, prefix_, {"Uninstall"}).Status, 0) << name;
     ExpectCleaned(before, Snapshot(prefix_));
   }
 }
@@ -249,7 +165,7 @@ constexpr int kKillTrials = 100;
 TEST_F(InstallRoundTrip, UninstallCleansUpAfterAKilledInstall) {
   SeedIdes();
   TSnapshot before = Snapshot(prefix_);
-  std::string saved = ReadAll(prefix_ + "/user.reg") + ReadAll(prefix_ + "/system.reg");
+  std::string saved = ReadFile(prefix_ + "/user.reg") + ReadFile(prefix_ + "/system.reg");
   auto start = std::chrono::steady_clock::now();
   Registry({"Install"});
   long full = long(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -263,8 +179,10 @@ TEST_F(InstallRoundTrip, UninstallCleansUpAfterAKilledInstall) {
     // is written back.
     long from = trial % 2 ? full * 3 / 4 : 0;
     long delay = std::uniform_int_distribution<long>(from, full)(random);
-    Tessik(exe_, prefix_, {"Install"}, {delay, -1, {}, nullptr});
-    std::string now = ReadAll(prefix_ + "/user.reg") + ReadAll(prefix_ + "/system.reg");
+    TRunOptions killed;
+    killed.KillAfterMicroseconds = delay;
+    Tessik(exe_, prefix_, {"Install"}, killed);
+    std::string now = ReadFile(prefix_ + "/user.reg") + ReadFile(prefix_ + "/system.reg");
     (now == saved ? untouched : installed)++;
     Registry({"Uninstall"});
     TSnapshot after = Snapshot(prefix_);
@@ -273,7 +191,7 @@ TEST_F(InstallRoundTrip, UninstallCleansUpAfterAKilledInstall) {
       ADD_FAILURE() << "trial " << trial << ", killed after " << delay << " us of " << full;
       return;
     }
-    saved = ReadAll(prefix_ + "/user.reg") + ReadAll(prefix_ + "/system.reg");
+    saved = ReadFile(prefix_ + "/user.reg") + ReadFile(prefix_ + "/system.reg");
   }
   std::printf("%d trials: %d killed before the write-back, %d after it (a run: %ld us)\n",
               kKillTrials, untouched, installed, full);
@@ -282,16 +200,18 @@ TEST_F(InstallRoundTrip, UninstallCleansUpAfterAKilledInstall) {
 TEST_F(InstallRoundTrip, AFullDiskEndsTheRunAndKeepsTheFile) {
   SeedIdes();
   Registry({"RegAdd", "HKCU\\Software\\TessikPad", "/d", std::string(4000, 'x')});
-  std::string user = ReadAll(prefix_ + "/user.reg");
+  std::string user = ReadFile(prefix_ + "/user.reg");
   ASSERT_GT(user.size(), 2000u);
-  std::string error;
-  EXPECT_EQ(Tessik(exe_, prefix_, {"RegAdd", "HKCU\\Software\\TessikFull", "/d", "x"},
-                   {-1, long(user.size() / 2), {}, &error}),
-            1);
+  TRunOptions fullDisk;
+  fullDisk.FileSizeLimit = long(user.size() / 2);
+  TRunResult run =
+      Tessik(exe_, prefix_, {"RegAdd", "HKCU\\Software\\TessikFull", "/d", "x"}, fullDisk);
+  EXPECT_EQ(run.Status, 1);
+  const std::string& error = run.Errors;
   EXPECT_EQ(error.rfind("ERegistryException: ", 0), 0u) << error;
   EXPECT_NE(error.find("user.reg"), std::string::npos) << error;
   EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
-  EXPECT_EQ(ReadAll(prefix_ + "/user.reg"), user);
+  EXPECT_EQ(ReadFile(prefix_ + "/user.reg"), user);
   EXPECT_EQ(std::system(("test -z \"$(ls -A '" + prefix_ + "' | grep -v -e '^drive_c$' -e " +
                          "'^dosdevices$' -e '^user.reg$' -e '^system.reg$' -e " +
                          "'^.tessik-registry.lock$')\"")
@@ -308,69 +228,18 @@ TEST_F(InstallRoundTrip, AReadOnlyPrefixEndsTheRunAndKeepsTheFile) {
       prefix_ + "' 2>/dev/null";
   if (std::system(probe.c_str()) != 0) GTEST_SKIP() << "no mount namespace here";
   SeedIdes();
-  std::string user = ReadAll(prefix_ + "/user.reg");
-  std::string error;
-  EXPECT_EQ(Tessik(exe_, prefix_, {"RegAdd", "HKCU\\Software\\TessikReadOnly", "/d", "x"},
-                   {-1,
-                    -1,
-                    {"unshare", "-m", "sh", "-c",
-                     "mount --bind \"$WINEPREFIX\" \"$WINEPREFIX\" && "
-                     "mount -o remount,bind,ro \"$WINEPREFIX\" && exec \"$@\"",
-                     "sh"},
-                    &error}),
-            1);
+  std::string user = ReadFile(prefix_ + "/user.reg");
+  TRunResult run =
+      Tessik(exe_, prefix_, {"RegAdd", "HKCU\\Software\\TessikReadOnly", "/d", "x"}, {},
+             {"unshare", "-m", "sh", "-c",
+              "mount --bind \"$WINEPREFIX\" \"$WINEPREFIX\" && "
+              "mount -o remount,bind,ro \"$WINEPREFIX\" && exec \"$@\"",
+              "sh"});
+  EXPECT_EQ(run.Status, 1);
+  const std::string& error = run.Errors;
   EXPECT_EQ(error.rfind("ERegistryException: ", 0), 0u) << error;
   EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
-  EXPECT_EQ(ReadAll(prefix_ + "/user.reg"), user);
-}
-
-// Every file below `folder` with its contents.
-std::map<std::string, std::string> FileTree(const std::string& folder) {
-  std::map<std::string, std::string> tree;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-    if (entry.is_regular_file()) tree[entry.path().string()] = ReadAll(entry.path().string());
-  return tree;
-}
-
-// The registry differences as dry-run lines name them, without the data: "set KEY [NAME]",
-// "delete KEY [NAME]", "create KEY", "delete KEY"; in upper case, names compare so.
-std::multiset<std::string> Differences(const TSnapshot& before, const TSnapshot& after) {
-  std::multiset<std::string> found;
-  auto add = [&](const std::string& entry, bool now) {
-    size_t bar = entry.find('|');
-    std::string line = bar == std::string::npos
-                           ? (now ? "create " : "delete ") + entry
-                           : (now ? "set " : "delete ") + entry.substr(0, bar) + " [" +
-                                 entry.substr(bar + 1) + "]";
-    std::transform(line.begin(), line.end(), line.begin(), ::toupper);
-    found.insert(line);
-  };
-  for (const auto& [entry, data] : after)
-    if (!before.count(entry) || before.at(entry) != data) add(entry, true);
-  for (const auto& [entry, data] : before)
-    if (!after.count(entry)) add(entry, false);
-  return found;
-}
-
-// "Would set     KEY [NAME] = DATA" as Differences names it; files go to `files`.
-std::multiset<std::string> WouldLines(const std::string& text, size_t& files) {
-  std::multiset<std::string> found;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    EXPECT_EQ(line.rfind("Would ", 0), 0u) << line;
-    std::string verb = line.substr(6, line.find(' ', 6) - 6);
-    std::string what = line.substr(14);
-    if (verb == "copy" || verb == "edit" || what.rfind("HK", 0) != 0) {
-      ++files;
-      continue;
-    }
-    if (size_t data = what.find("] = "); data != std::string::npos) what.resize(data + 1);
-    line = verb + " " + what;
-    std::transform(line.begin(), line.end(), line.begin(), ::toupper);
-    found.insert(line);
-  }
-  return found;
+  EXPECT_EQ(ReadFile(prefix_ + "/user.reg"), user);
 }
 
 // A dry run prints the log of the real run and then one line per difference the real run
@@ -388,16 +257,18 @@ TEST_F(InstallRoundTrip, DryRunShowsExactlyWhatTheRunWouldChange) {
     SCOPED_TRACE(args[0] + " " + (args.size() > 1 ? args[1] : ""));
     TSnapshot before = Snapshot(prefix_);
     auto files = FileTree(root_);
-    std::string dry, real;
     args.push_back("/dryrun");
-    ASSERT_EQ(Tessik(exe_, prefix_, args, {-1, -1, {}, nullptr, &dry}), 0);
+    TRunResult dryRun = Tessik(exe_, prefix_, args);
+    ASSERT_EQ(dryRun.Status, 0);
     EXPECT_EQ(Snapshot(prefix_), before);
     EXPECT_EQ(FileTree(root_), files) << "a dry run changed a file";
     args.pop_back();
-    ASSERT_EQ(Tessik(exe_, prefix_, args, {-1, -1, {}, nullptr, &real}), 0);
+    TRunResult realRun = Tessik(exe_, prefix_, args);
+    ASSERT_EQ(realRun.Status, 0);
+    const std::string &dry = dryRun.Output, &real = realRun.Output;
     ASSERT_EQ(dry.substr(0, real.size()), real);
     size_t fileLines = 0;
-    EXPECT_EQ(WouldLines(dry.substr(real.size()), fileLines),
+    EXPECT_EQ(WouldLines(dry.substr(real.size()), &fileLines),
               Differences(before, Snapshot(prefix_)));
     size_t changedFiles = 0;
     auto now = FileTree(root_);

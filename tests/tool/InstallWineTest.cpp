@@ -4,37 +4,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <set>
-#include <sstream>
 #include <thread>
 
+#include "tests/support/DryRun.h"
 #include "tests/support/WinePrefix.h"
 
 namespace {
-
-// A Unix path as Wine's Z: drive shows it.
-std::string WindowsPath(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "Z:" + path;
-}
-
-void Touch(const std::string& path) {
-  std::filesystem::create_directories(path.substr(0, path.rfind('/')));
-  WriteFile(path, "");
-}
-
-// Every file below `folder` with its contents, one per line.
-std::string FileTree(const std::string& folder) {
-  std::string tree;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-    if (entry.is_regular_file())
-      tree += entry.path().string() + "=" + ReadFile(entry.path().string()) + "\n";
-  return tree;
-}
 
 bool HaveWindowsBuild() {
   return *TESSIK_WIN_EXE && ::access(TESSIK_WIN_EXE, F_OK) == 0;
@@ -45,15 +22,10 @@ const char* const kExportedKeys[] = {
     "HKCU\\Software\\Borland", "HKCU\\Software\\CodeGear", "HKCU\\Software\\Embarcadero",
     "HKCU\\Software\\Tolvane", "HKCU\\Environment",        "HKLM\\Software\\Wow6432Node\\Borland"};
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), ::toupper);
-  return text;
-}
-
 // The keys ("HKCU\\KEY") and values ("HKCU\\KEY [NAME]", with their data) of reg exports,
 // named as a dry run names them: in the program's view, in upper case.
-std::map<std::string, std::string> Entries(const std::string& exports) {
-  std::map<std::string, std::string> entries;
+TRegEntries Entries(const std::string& exports) {
+  TRegEntries entries;
   std::istringstream in(exports);
   std::string key;
   for (std::string line, next; std::getline(in, line);) {
@@ -80,32 +52,6 @@ std::map<std::string, std::string> Entries(const std::string& exports) {
     entries[key + " [" + Upper(name) + "]"] = line.substr(line.find('=', at) + 1);
   }
   return entries;
-}
-
-// The differences as the lines of a dry run name them, without data and in upper case.
-std::multiset<std::string> Differences(const std::string& before, const std::string& after) {
-  auto was = Entries(before), now = Entries(after);
-  std::multiset<std::string> found;
-  for (const auto& [entry, data] : now)
-    if (!was.count(entry) || was[entry] != data)
-      found.insert((data == "(key)" ? "CREATE " : "SET ") + entry);
-  for (const auto& [entry, data] : was)
-    if (!now.count(entry)) found.insert("DELETE " + entry);
-  return found;
-}
-
-// The registry lines of a dry run's report, as Differences names them.
-std::multiset<std::string> WouldLines(const std::string& report) {
-  std::multiset<std::string> found;
-  std::istringstream in(report);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string verb = line.substr(6, line.find(' ', 6) - 6), what = line.substr(14);
-    if (what.rfind("HK", 0) != 0) continue;  // a file
-    if (size_t data = what.find("] = "); data != std::string::npos) what.resize(data + 1);
-    found.insert(Upper(verb + " " + what));
-  }
-  return found;
 }
 
 class InstallWine : public testing::Test {
@@ -176,7 +122,7 @@ class InstallWine : public testing::Test {
   void ExpectUndone(bool windows, std::vector<std::string> args) {
     SCOPED_TRACE(args[0]);
     std::string before = Export(), undo = wine_->Path() + "/undo.reg";
-    std::string files = FileTree(wine_->Path() + "/drive_c/TessikTrip");
+    auto files = FileTree(wine_->Path() + "/drive_c/TessikTrip");
     args.push_back("/dryrun");
     TRunResult dry = Tessik(windows, args);
     ASSERT_EQ(dry.Status, 0) << dry.Output;
@@ -191,7 +137,8 @@ class InstallWine : public testing::Test {
     wine_->StopServer();
     std::string after = Export();
     ASSERT_NE(after, before) << "the run changed nothing";
-    EXPECT_EQ(WouldLines(dry.Output.substr(real.Output.size())), Differences(before, after));
+    EXPECT_EQ(WouldLines(dry.Output.substr(real.Output.size())),
+              Differences(Entries(before), Entries(after)));
     TRunResult import = wine_->Run({"wine", "reg", "import", WindowsPath(undo)});
     EXPECT_EQ(import.Status, 0) << import.Output;
     EXPECT_EQ(Export(), before) << ReadFile(undo) << real.Output;

@@ -109,18 +109,4 @@ TEST(ProcessList, LongListsTakeTheParallelPathAndStillMatch) {
   EXPECT_TRUE(Processed(text, o) == Model(text, o));
 }
 
-TEST(ProcessList, HeaderAndStringFormat) {
-  TSwitchInfo o;
-  o.FormatMode = u"STRING";
-  o.Delimiter = u",;";
-  EXPECT_EQ(Processed(u";a;;b", o), u"a,,b\r\n");
-  o.IntersectText = u"zzz";
-  EXPECT_EQ(Processed(u"a;b", o), u"\r\n");
-  std::u16string captured;
-  std::u16string* previous = Platform::CaptureStdOut(&captured);
-  ProcessList(u"\"Path\"", u"REG_SZ", u"x", 1, TSwitchInfo{});
-  Platform::CaptureStdOut(previous);
-  EXPECT_EQ(captured, u"\"Path\"\tREG_SZ:\r\nx\r\n");
-}
-
 }  // namespace

