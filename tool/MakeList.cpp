@@ -42,12 +42,6 @@ TItems SplitAndClean(std::u16string_view text, const TSwitchInfo& options) {
   return items;
 }
 
-// The keys of the items of a remove or intersect text, as a set.
-TSortKeySet OtherKeys(std::u16string_view text, const TSwitchInfo& options) {
-  TItems other = SplitAndClean(text, options);
-  return TSortKeySet(TSortKeys(other, !options.CaseInsensitive));
-}
-
 // Quotes or unquotes one output item by the quote mode.
 std::u16string Quoted(std::u16string_view item, int32_t quoteMode) {
   switch (quoteMode) {
@@ -75,7 +69,13 @@ std::vector<uint32_t> SelectItems(const TItems& items, const TSwitchInfo& option
       selected[i] = i;
     return selected;
   }
-  TSortKeys keys(items, !options.CaseInsensitive);
+  // The items' keys meet those of the remove and intersect texts: one kind for all.
+  TItems removedItems = SplitAndClean(options.RemoveText, options);
+  TItems wantedItems = SplitAndClean(options.IntersectText, options);
+  Platform::SortKeyKind kind =
+      SortKeyKindFor(wantedItems, SortKeyKindFor(removedItems, SortKeyKindFor(items)));
+  bool caseSensitive = !options.CaseInsensitive;
+  TSortKeys keys(items, caseSensitive, kind);
   std::vector<bool> keep(items.size(), true);
   std::vector<uint32_t> order;
   if (sort || options.OmitDuplicates) order = keys.AscendingOrder();
@@ -84,12 +84,12 @@ std::vector<uint32_t> SelectItems(const TItems& items, const TSwitchInfo& option
     for (size_t i = 1; i < order.size(); ++i)
       if (keys[order[i]] == keys[order[i - 1]]) keep[order[i]] = false;
   if (!options.RemoveText.empty()) {
-    TSortKeySet removed = OtherKeys(options.RemoveText, options);
+    TSortKeySet removed(TSortKeys(removedItems, caseSensitive, kind));
     for (size_t i = 0; i < items.size(); ++i)
       if (keep[i] && removed.Contains(keys[i])) keep[i] = false;
   }
   if (!options.IntersectText.empty()) {
-    TSortKeySet wanted = OtherKeys(options.IntersectText, options);
+    TSortKeySet wanted(TSortKeys(wantedItems, caseSensitive, kind));
     for (size_t i = 0; i < items.size(); ++i)
       if (keep[i] && !wanted.Contains(keys[i])) keep[i] = false;
   }
