@@ -1,7 +1,9 @@
 #include "platform/posix/collation/AsciiOrder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 
 #include "platform/Errors.h"
 #include "platform/posix/collation/AsciiWeights.h"
@@ -51,8 +53,25 @@ bool IsPlainLocale(std::string_view id, std::string& language) {
   return true;
 }
 
-char16_t Folded(char16_t c, bool caseSensitive) {
-  return !caseSensitive && c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+// The weights with A-Z folded to a-z when case does not count, so that the loop over a
+// text looks each character up once per level and no more.
+struct Lookup {
+  std::uint8_t primary[128], secondary[128], tertiary[128];
+};
+
+const Lookup& LookupFor(bool caseSensitive) {
+  static const auto tables = [] {
+    std::array<Lookup, 2> made{};
+    for (int cs = 0; cs < 2; ++cs)
+      for (int c = 0; c < 128; ++c) {
+        int folded = !cs && c >= 'A' && c <= 'Z' ? c + 32 : c;
+        made[cs].primary[c] = kAsciiWeights.primary[folded];
+        made[cs].secondary[c] = kAsciiWeights.secondary[folded];
+        made[cs].tertiary[c] = kAsciiWeights.tertiary[folded];
+      }
+    return made;
+  }();
+  return tables[caseSensitive];
 }
 
 }  // namespace
@@ -74,33 +93,47 @@ bool AsciiTableServesUser() {
 
 // The levels of the collator's key, each separated by 1 and each a rank per character
 // that the collator weighs; then, as in Collation.cpp, the special characters after a 1.
+// Written in place: a million keys are the bulk of sorting a long list.
 void AppendAsciiKey(std::u16string_view text, bool caseSensitive, std::string& key) {
-  const AsciiWeights& weights = kAsciiWeights;
+  const Lookup& weights = LookupFor(caseSensitive);
+  // A level on which every character weighs the same follows from the primary level.
+  const bool secondary = kAsciiWeights.secondaryVaries;
+  const bool tertiary = caseSensitive || kAsciiWeights.foldedTertiaryVaries;
+  const std::size_t start = key.size(), n = text.size();
+  key.resize(start + (n + 1) * 3);
+  char* const primaries = key.data() + start;
+  char* const secondaries = primaries + n + 1;
+  char* const tertiaries = secondaries + n + 1;
+  std::size_t weighed = 0;
   bool specials = false;
   for (char16_t c : text) {
-    if (c >= 0x80) throw Exception(u"Not an ASCII text");
-    if (std::uint8_t rank = weights.primary[Folded(c, caseSensitive)]) {
-      key.push_back(char(rank));
-    } else {
-      specials = specials || SpecialWeightOf(c).weight;
+    if (c >= 0x80) {
+      key.resize(start);
+      throw Exception(u"Not an ASCII text");
     }
+    const std::uint8_t rank = weights.primary[c];
+    primaries[weighed] = char(rank);
+    secondaries[weighed] = char(weights.secondary[c]);
+    tertiaries[weighed] = char(weights.tertiary[c]);
+    weighed += rank != 0;
+    if (rank == 0 && !specials) specials = SpecialWeightOf(c).weight;
   }
-  auto level = [&](const std::uint8_t* ranks) {
-    key.push_back('\x01');
-    for (char16_t c : text)
-      if (weights.primary[c]) key.push_back(char(ranks[Folded(c, caseSensitive)]));
-  };
-  // A level on which every character weighs the same follows from the primary level.
-  if (weights.secondaryVaries) level(weights.secondary);
-  if (caseSensitive || weights.foldedTertiaryVaries) level(weights.tertiary);
+  char* end = primaries + weighed;
+  for (auto [on, level] : {std::pair{secondary, secondaries}, std::pair{tertiary, tertiaries}}) {
+    if (!on) continue;
+    *end++ = '\x01';
+    std::memmove(end, level, weighed);
+    end += weighed;
+  }
+  key.resize(std::size_t(end - key.data()));
   if (!specials) return;
   key.push_back('\x01');
-  std::uint32_t primaries = 0;
+  std::uint32_t before = 0;
   for (char16_t c : text) {
     if (weights.primary[c]) {
-      ++primaries;
+      ++before;
     } else if (SpecialWeight special = SpecialWeightOf(c); special.weight) {
-      AppendSpecialWeight(special, primaries, key);
+      AppendSpecialWeight(special, before, key);
     }
   }
 }
