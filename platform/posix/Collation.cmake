@@ -21,7 +21,7 @@ add_custom_command(
   OUTPUT ${TESSIK_COLLATOR_IMAGE} ${TESSIK_ASCII_WEIGHTS}
   COMMAND tessik_collator_image ${TESSIK_COLLATOR_IMAGE} ${TESSIK_ASCII_WEIGHTS}
   DEPENDS tessik_collator_image
-  COMMENT "Writing the prebuilt ICU collator"
+  COMMENT "Writing the prebuilt ICU collator and its ASCII weights"
   VERBATIM)
 
 target_sources(tessik_platform PRIVATE
