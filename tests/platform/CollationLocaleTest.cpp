@@ -53,9 +53,10 @@ TEST(CollationLocale, TailoredLocaleKeepsItsOwnLetters) {
 // Czech "ch", Danish "aa", Lithuanian "y" and Turkish "i" are the collator's.
 TEST(AsciiTable, ServesOnlyLocalesOfTheDefaultOrder) {
   const Platform::Icu::Api& icu = Platform::Icu::Functions();
-  const char* served[] = {"", "en", "en_US", "en_GB", "de_DE", "de-Latn-DE", "it_IT", "pt_BR"};
-  const char* notServed[] = {"cs_CZ",           "da_DK",   "lt_LT", "tr_TR", "no_NO",
-                             "de_DE_PHONEBOOK", "de_DE_u", "fr_CA", "sv_SE", "zh_TW"};
+  const char* served[] = {"",           "en",    "en_US", "en_GB", "de_DE",
+                          "de-Latn-DE", "it_IT", "pt_BR", "fr_FR", "FR_ch"};
+  const char* notServed[] = {"cs_CZ",   "da_DK", "lt_LT",      "tr_TR", "no_NO", "de_DE_PHONEBOOK",
+                             "de_DE_u", "fr_CA", "fr-Latn-CA", "sv_SE", "zh_TW"};
   for (const char* id : served) {
     EXPECT_TRUE(Platform::AsciiTableServes(id)) << id;
     char equivalent[ULOC_FULLNAME_CAPACITY] = {};

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/posix/collation/AsciiWeights.h"
@@ -27,7 +28,8 @@ bool AllOf(std::string_view text, bool (*test)(char)) {
 
 // Language, then optionally a script (four letters) and a region (two letters or three
 // digits). A variant or extension may select another collation: those go to ICU.
-bool IsPlainLocale(std::string_view id, std::string& language) {
+bool IsPlainLocale(std::string_view id, std::string& language,
+                   std::vector<std::string_view>& subtags) {
   std::size_t part = 0;
   while (!id.empty()) {
     std::size_t end = std::min(id.find_first_of("_-"), id.size());
@@ -47,6 +49,7 @@ bool IsPlainLocale(std::string_view id, std::string& language) {
       part = 2;
     }
     if (!ok) return false;
+    if (part > 0) subtags.push_back(segment);
     ++part;
     id.remove_prefix(std::min(end + 1, id.size()));
   }
@@ -74,16 +77,42 @@ const Lookup& LookupFor(bool caseSensitive) {
   return tables[caseSensitive];
 }
 
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return (x | 0x20) == (y | 0x20); });
+}
+
+// Whether a tailored locale such as "fr_CA" reaches the user's: the same language, and
+// each of its other subtags among the user's ("fr_Latn_CA" too, but not "fr_FR").
+bool Reaches(std::string_view tailored, std::string_view language,
+             const std::vector<std::string_view>& subtags) {
+  std::size_t end = tailored.find('_');
+  if (tailored.substr(0, end) != language) return false;
+  while (end != std::string_view::npos) {
+    tailored.remove_prefix(end + 1);
+    end = tailored.find('_');
+    std::string_view subtag = tailored.substr(0, end);
+    if (std::none_of(subtags.begin(), subtags.end(),
+                     [&](std::string_view s) { return EqualsIgnoringCase(s, subtag); }))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool AsciiTableServes(std::string_view localeId) {
   if (!kAsciiWeights.usable) return false;
   std::string language;
-  if (!IsPlainLocale(localeId, language)) return false;
+  std::vector<std::string_view> subtags;
+  if (!IsPlainLocale(localeId, language, subtags)) return false;
   if (language.empty()) return true;  // the root order
   auto end = kTailoredLanguages + kTailoredLanguageCount;
-  return !std::binary_search(kTailoredLanguages, end, language.c_str(),
-                             [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
+  if (std::binary_search(kTailoredLanguages, end, language.c_str(),
+                         [](const char* a, const char* b) { return std::strcmp(a, b) < 0; }))
+    return false;
+  return std::none_of(kTailoredLocales, kTailoredLocales + kTailoredLocaleCount,
+                      [&](const char* tailored) { return Reaches(tailored, language, subtags); });
 }
 
 bool AsciiTableServesUser() {

@@ -26,9 +26,13 @@ struct AsciiWeights {
 
 extern const AsciiWeights kAsciiWeights;
 
-// The languages (lower case) whose collation is not the default one in some locale or
-// alias: for them the collator decides, since their tailoring may reorder ASCII.
+// Where the collation is not the default one, so that the collator decides, since a
+// tailoring may reorder ASCII: every locale of these languages (lower case, sorted)...
 extern const char* const kTailoredLanguages[];
 extern const std::size_t kTailoredLanguageCount;
+// ...and each locale that names all the subtags of one of these (such as fr_CA), whose
+// language is otherwise in the default order.
+extern const char* const kTailoredLocales[];
+extern const std::size_t kTailoredLocaleCount;
 
 }  // namespace Platform

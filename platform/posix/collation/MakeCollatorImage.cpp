@@ -170,17 +170,18 @@ bool IsRootOrder(const char* locale) {
   return U_SUCCESS(status) && std::strcmp(equivalent, "root") == 0;
 }
 
-// The languages for which the run time opens a collator of its own rather than the image
-// (Collator.cpp): every language with a tailored locale, and every language code that ICU
-// takes as an alias of another language (such as "no" for Norwegian Bokmal). Locales
+struct Tailored {
+  std::vector<std::string> languages;  // every locale of these
+  std::vector<std::string> locales;    // these, of a language otherwise in the root order
+};
+
+// The locales for which the run time opens a collator of its own rather than the image
+// (Collator.cpp). A language counts whole when its own code does, which also takes in
+// every code that ICU reads as an alias of another language (such as "no" for Norwegian
+// Bokmal); a tailored locale of another language (such as fr_CA) counts alone. Locales
 // ending in _POSIX do not count: the run time never asks for one.
-std::vector<std::string> TailoredLanguages() {
+Tailored TailoredLocales() {
   std::set<std::string> languages;
-  for (int32_t i = 0; i < ucol_countAvailable(); ++i) {
-    std::string id = ucol_getAvailable(i);
-    if (id.size() > 6 && id.ends_with("_POSIX")) continue;
-    if (!IsRootOrder(id.c_str())) languages.insert(id.substr(0, id.find('_')));
-  }
   std::string code;
   auto check = [&] {
     if (!IsRootOrder(code.c_str())) languages.insert(code);
@@ -194,11 +195,17 @@ std::vector<std::string> TailoredLanguages() {
         check();
       }
     }
-  return {languages.begin(), languages.end()};
+  std::set<std::string> locales;
+  for (int32_t i = 0; i < ucol_countAvailable(); ++i) {
+    std::string id = ucol_getAvailable(i);
+    if (id.size() > 6 && id.ends_with("_POSIX")) continue;
+    if (!IsRootOrder(id.c_str()) && !languages.count(id.substr(0, id.find('_'))))
+      locales.insert(id);
+  }
+  return {{languages.begin(), languages.end()}, {locales.begin(), locales.end()}};
 }
 
-bool WriteAsciiSource(const char* path, const AsciiTable& table,
-                      const std::vector<std::string>& tailored) {
+bool WriteAsciiSource(const char* path, const AsciiTable& table, const Tailored& tailored) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   auto row = [&](const char* name, const uint8_t(&ranks)[128]) {
     out << "    // " << name;
@@ -214,11 +221,16 @@ bool WriteAsciiSource(const char* path, const AsciiTable& table,
   row("primary", table.primary);
   row("secondary", table.secondary);
   row("tertiary", table.tertiary);
-  out << "};\n\nconst char* const kTailoredLanguages[] = {";
-  for (std::size_t i = 0; i < tailored.size(); ++i)
-    out << (i % 12 ? " " : "\n    ") << '"' << tailored[i] << "\",";
-  out << "\n};\nconst std::size_t kTailoredLanguageCount = " << tailored.size() << ";\n\n"
-      << "}  // namespace Platform\n";
+  auto list = [&](const char* name, const char* count, const std::vector<std::string>& items) {
+    out << "\nconst char* const k" << name << "[] = {";
+    for (std::size_t i = 0; i < items.size(); ++i)
+      out << (i % 12 ? " " : "\n    ") << '"' << items[i] << "\",";
+    out << "\n};\nconst std::size_t k" << count << " = " << items.size() << ";\n";
+  };
+  out << "};\n";
+  list("TailoredLanguages", "TailoredLanguageCount", tailored.languages);
+  list("TailoredLocales", "TailoredLocaleCount", tailored.locales);
+  out << "\n}  // namespace Platform\n";
   return bool(out.flush());
 }
 
@@ -237,7 +249,7 @@ bool WriteAsciiWeights(const char* path) {
     std::fprintf(stderr,
                  "ASCII weights: the collator does not weigh ASCII one by one; "
                  "every comparison will load ICU\n");
-  return WriteAsciiSource(path, table, TailoredLanguages());
+  return WriteAsciiSource(path, table, TailoredLocales());
 }
 
 }  // namespace
