@@ -56,11 +56,20 @@ std::string ToUtf8(std::u16string_view text) {
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
   for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp < 0x80) {
-      out.push_back(char(cp));
+    if (text[i] < 0x80) {
+      // A run of ASCII in one step: most output is ASCII, often a whole block of lines.
+      size_t end = i + 1;
+      while (end < text.size() && text[end] < 0x80)
+        ++end;
+      size_t at = out.size();
+      out.resize(at + (end - i));
+      char* o = out.data() + at;
+      for (size_t k = i; k < end; ++k)
+        *o++ = char(text[k]);
+      i = end - 1;
       continue;
     }
+    char32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);

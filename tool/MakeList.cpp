@@ -134,24 +134,38 @@ void ProcessList(std::u16string_view name, std::u16string_view type, std::u16str
   std::u16string accumulator;
   bool quoting = options.QuoteMode >= -2 && options.QuoteMode <= 2 && options.QuoteMode != 0;
   std::u16string quoted;
+  // The list format's lines go out in blocks: a million lines one by one cost a tenth of
+  // the run. What was emitted before a failure is still written.
+  constexpr size_t kOutputBlock = 1 << 15;
+  std::u16string lines;
   auto emit = [&](std::u16string_view item) {
     if (quoting) {
       quoted = Quoted(item, options.QuoteMode);
       item = quoted;
     }
     if (!stringFormat) {
-      WriteLine(item);
+      (lines += item) += u"\r\n";
+      if (lines.size() >= kOutputBlock) {
+        Platform::WriteStdOut(lines);
+        lines.clear();
+      }
       return;
     }
     if (!accumulator.empty()) accumulator.push_back(separator);
     accumulator += item;
   };
-  if (options.SortOrder < 0) {
-    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
-      emit(items[*it]);
-  } else {
-    for (uint32_t i : selected)
-      emit(items[i]);
+  try {
+    if (options.SortOrder < 0) {
+      for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        emit(items[*it]);
+    } else {
+      for (uint32_t i : selected)
+        emit(items[i]);
+    }
+  } catch (...) {
+    Platform::WriteStdOut(lines);
+    throw;
   }
+  Platform::WriteStdOut(lines);
   if (stringFormat) WriteLine(accumulator);
 }
