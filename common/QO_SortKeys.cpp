@@ -17,11 +17,11 @@ struct TSlice {
 };
 
 void ComputeSlice(const std::vector<std::u16string_view>& texts, size_t begin, size_t end,
-                  bool caseSensitive, TSlice& slice) {
+                  bool caseSensitive, Platform::SortKeyKind kind, TSlice& slice) {
   slice.Ends.reserve(end - begin);
   slice.Arena.reserve((end - begin) * 24);
   for (size_t i = begin; i < end; ++i) {
-    Platform::AppendSortKey(texts[i], caseSensitive, slice.Arena);
+    Platform::AppendSortKey(texts[i], caseSensitive, slice.Arena, kind);
     slice.Ends.push_back(slice.Arena.size());
   }
 }
@@ -43,16 +43,26 @@ struct TSortEntry {
 
 }  // namespace
 
-TSortKeys::TSortKeys(const std::vector<std::u16string_view>& texts, bool caseSensitive) {
+Platform::SortKeyKind SortKeyKindFor(const std::vector<std::u16string_view>& texts,
+                                     Platform::SortKeyKind kind) {
+  for (auto text : texts)
+    kind = Platform::NarrowSortKeyKind(kind, text);
+  return kind;
+}
+
+TSortKeys::TSortKeys(const std::vector<std::u16string_view>& texts, bool caseSensitive,
+                     Platform::SortKeyKind kind)
+    : kind_(kind) {
   size_t n = texts.size();
   size_t parts = n >= kParallelThreshold ? 2 : 1;
   std::vector<TSlice> slices(parts);
   if (parts == 1) {
-    ComputeSlice(texts, 0, n, caseSensitive, slices[0]);
+    ComputeSlice(texts, 0, n, caseSensitive, kind, slices[0]);
   } else {
     size_t half = n / 2;
-    std::thread worker(ComputeSlice, std::cref(texts), half, n, caseSensitive, std::ref(slices[1]));
-    ComputeSlice(texts, 0, half, caseSensitive, slices[0]);
+    std::thread worker(ComputeSlice, std::cref(texts), half, n, caseSensitive, kind,
+                       std::ref(slices[1]));
+    ComputeSlice(texts, 0, half, caseSensitive, kind, slices[0]);
     worker.join();
   }
   keys_.reserve(n);

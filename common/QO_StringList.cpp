@@ -131,9 +131,12 @@ void TStringList::Sort() {
   if (sorted_ || items_.size() < 2) return;
   Changing();
   // One sort key per item, so the sort compares bytes instead of collating again.
+  Platform::SortKeyKind kind = Platform::SortKeyKindForAscii();
+  for (const auto& item : items_)
+    kind = Platform::NarrowSortKeyKind(kind, item);
   std::vector<std::string> keys(items_.size());
   for (size_t i = 0; i < items_.size(); ++i)
-    Platform::AppendSortKey(items_[i], caseSensitive_, keys[i]);
+    Platform::AppendSortKey(items_[i], caseSensitive_, keys[i], kind);
   std::vector<size_t> order(items_.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::stable_sort(order.begin(), order.end(),

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace Platform {
 namespace {
@@ -55,11 +56,20 @@ std::string ToUtf8(std::u16string_view text) {
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
   for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp < 0x80) {
-      out.push_back(char(cp));
+    if (text[i] < 0x80) {
+      // A run of ASCII in one step: most output is ASCII, often a whole block of lines.
+      size_t end = i + 1;
+      while (end < text.size() && text[end] < 0x80)
+        ++end;
+      size_t at = out.size();
+      out.resize(at + (end - i));
+      char* o = out.data() + at;
+      for (size_t k = i; k < end; ++k)
+        *o++ = char(text[k]);
+      i = end - 1;
       continue;
     }
+    char32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
@@ -87,6 +97,15 @@ std::u16string FromUtf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t n = bytes.size(), o = 0;
   for (size_t i = 0; i < n;) {
+    // Eight ASCII bytes at a time while they last.
+    uint64_t block;
+    while (i + 8 <= n && (std::memcpy(&block, p + i, 8), (block & 0x8080808080808080u) == 0)) {
+      for (int k = 0; k < 8; ++k)
+        out[o + k] = p[i + k];
+      i += 8;
+      o += 8;
+    }
+    if (i >= n) break;
     if (p[i] < 0x80) {
       out[o++] = p[i++];
       continue;

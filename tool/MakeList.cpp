@@ -42,12 +42,6 @@ TItems SplitAndClean(std::u16string_view text, const TSwitchInfo& options) {
   return items;
 }
 
-// The keys of the items of a remove or intersect text, as a set.
-TSortKeySet OtherKeys(std::u16string_view text, const TSwitchInfo& options) {
-  TItems other = SplitAndClean(text, options);
-  return TSortKeySet(TSortKeys(other, !options.CaseInsensitive));
-}
-
 // Quotes or unquotes one output item by the quote mode.
 std::u16string Quoted(std::u16string_view item, int32_t quoteMode) {
   switch (quoteMode) {
@@ -75,7 +69,13 @@ std::vector<uint32_t> SelectItems(const TItems& items, const TSwitchInfo& option
       selected[i] = i;
     return selected;
   }
-  TSortKeys keys(items, !options.CaseInsensitive);
+  // The items' keys meet those of the remove and intersect texts: one kind for all.
+  TItems removedItems = SplitAndClean(options.RemoveText, options);
+  TItems wantedItems = SplitAndClean(options.IntersectText, options);
+  Platform::SortKeyKind kind =
+      SortKeyKindFor(wantedItems, SortKeyKindFor(removedItems, SortKeyKindFor(items)));
+  bool caseSensitive = !options.CaseInsensitive;
+  TSortKeys keys(items, caseSensitive, kind);
   std::vector<bool> keep(items.size(), true);
   std::vector<uint32_t> order;
   if (sort || options.OmitDuplicates) order = keys.AscendingOrder();
@@ -84,12 +84,12 @@ std::vector<uint32_t> SelectItems(const TItems& items, const TSwitchInfo& option
     for (size_t i = 1; i < order.size(); ++i)
       if (keys[order[i]] == keys[order[i - 1]]) keep[order[i]] = false;
   if (!options.RemoveText.empty()) {
-    TSortKeySet removed = OtherKeys(options.RemoveText, options);
+    TSortKeySet removed(TSortKeys(removedItems, caseSensitive, kind));
     for (size_t i = 0; i < items.size(); ++i)
       if (keep[i] && removed.Contains(keys[i])) keep[i] = false;
   }
   if (!options.IntersectText.empty()) {
-    TSortKeySet wanted = OtherKeys(options.IntersectText, options);
+    TSortKeySet wanted(TSortKeys(wantedItems, caseSensitive, kind));
     for (size_t i = 0; i < items.size(); ++i)
       if (keep[i] && !wanted.Contains(keys[i])) keep[i] = false;
   }
@@ -134,24 +134,38 @@ void ProcessList(std::u16string_view name, std::u16string_view type, std::u16str
   std::u16string accumulator;
   bool quoting = options.QuoteMode >= -2 && options.QuoteMode <= 2 && options.QuoteMode != 0;
   std::u16string quoted;
+  // The list format's lines go out in blocks: a million lines one by one cost a tenth of
+  // the run. What was emitted before a failure is still written.
+  constexpr size_t kOutputBlock = 1 << 15;
+  std::u16string lines;
   auto emit = [&](std::u16string_view item) {
     if (quoting) {
       quoted = Quoted(item, options.QuoteMode);
       item = quoted;
     }
     if (!stringFormat) {
-      WriteLine(item);
+      (lines += item) += u"\r\n";
+      if (lines.size() >= kOutputBlock) {
+        Platform::WriteStdOut(lines);
+        lines.clear();
+      }
       return;
     }
     if (!accumulator.empty()) accumulator.push_back(separator);
     accumulator += item;
   };
-  if (options.SortOrder < 0) {
-    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
-      emit(items[*it]);
-  } else {
-    for (uint32_t i : selected)
-      emit(items[i]);
+  try {
+    if (options.SortOrder < 0) {
+      for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        emit(items[*it]);
+    } else {
+      for (uint32_t i : selected)
+        emit(items[i]);
+    }
+  } catch (...) {
+    Platform::WriteStdOut(lines);
+    throw;
   }
+  Platform::WriteStdOut(lines);
   if (stringFormat) WriteLine(accumulator);
 }

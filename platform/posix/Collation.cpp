@@ -1,4 +1,6 @@
 // Locale-aware comparison on POSIX: ICU, tuned to sort as Windows CompareStringW does.
+// Texts of ASCII alone go to a table of the same collator's weights (AsciiOrder.h) where
+// the locale leaves ASCII in the default order, so that they never load ICU.
 //
 // A text is compared in two steps, as Windows does. First ICU compares it at three
 // levels (letters, accents, case) without its special characters (hyphens, apostrophes,
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/posix/collation/AsciiOrder.h"
 #include "platform/posix/collation/Collator.h"
 #include "platform/posix/collation/IcuApi.h"
 #include "platform/posix/collation/WeighLast.h"
@@ -96,15 +99,6 @@ bool StartsPrimary(int32_t element) {
   return (bits >> 16) != 0 && (bits & 0xC0) != 0xC0;
 }
 
-void AppendSpecial(const SpecialAt& special, uint32_t primariesBefore, std::string& out) {
-  // Complemented, so that a special character further left weighs more, as on Windows.
-  uint32_t position = ~primariesBefore;
-  for (int shift = 24; shift >= 0; shift -= 8)
-    out.push_back(char((position >> shift) & 0xFF));
-  out.push_back(char(special.weight.weight));
-  out.push_back(char(special.weight.variant));
-}
-
 // The last level: each special character with the number of primary weights before it.
 void AppendSpecialLevel(const UCollator* collator, const Prepared& text, std::string& out) {
   const Icu::Api& icu = Icu::Functions();
@@ -120,13 +114,13 @@ void AppendSpecialLevel(const UCollator* collator, const Prepared& text, std::st
     if (element == UCOL_NULLORDER || U_FAILURE(status)) break;
     auto end = static_cast<std::size_t>(icu.ucol_getOffset(elements));
     while (next < specials.size() && specials[next].offset < end)
-      AppendSpecial(specials[next++], primaries, out);
+      AppendSpecialWeight(specials[next++].weight, primaries, out);
     if (StartsPrimary(element)) ++primaries;
   }
   icu.ucol_closeElements(elements);
   if (U_FAILURE(status)) throw Exception(u"Cannot iterate collation elements");
   while (next < specials.size())
-    AppendSpecial(specials[next++], primaries, out);
+    AppendSpecialWeight(specials[next++].weight, primaries, out);
 }
 
 void AppendIcuKey(const UCollator* collator, std::u16string_view text, std::string& key) {
@@ -146,9 +140,14 @@ void AppendIcuKey(const UCollator* collator, std::u16string_view text, std::stri
   }
 }
 
+bool IsAscii(std::u16string_view text) {
+  return NarrowSortKeyKind(SortKeyKind::Ascii, text) == SortKeyKind::Ascii;
+}
+
 }  // namespace
 
 int CompareText(std::u16string_view a, std::u16string_view b, bool caseSensitive) {
+  if (AsciiTableServesUser() && IsAscii(a) && IsAscii(b)) return CompareAscii(a, b, caseSensitive);
   const UCollator* collator = SharedCollator();
   Prepared first = Prepare(a, caseSensitive, scratch[0]);
   Prepared second = Prepare(b, caseSensitive, scratch[1]);
@@ -164,7 +163,18 @@ int CompareText(std::u16string_view a, std::u16string_view b, bool caseSensitive
   return level < 0 ? -1 : (level > 0 ? 1 : 0);
 }
 
-void AppendSortKey(std::u16string_view text, bool caseSensitive, std::string& key) {
+SortKeyKind SortKeyKindForAscii() {
+  return AsciiTableServesUser() ? SortKeyKind::Ascii : SortKeyKind::Collator;
+}
+
+void AppendSortKey(std::u16string_view text, bool caseSensitive, std::string& key,
+                   SortKeyKind kind) {
+  if (kind == SortKeyKind::Ascii) {
+    // Never reached from SortKeyKindForAscii's answer: a guard against mixing kinds.
+    if (!AsciiTableServesUser()) throw Exception(u"ASCII sort keys do not serve this locale");
+    AppendAsciiKey(text, caseSensitive, key);
+    return;
+  }
   const UCollator* collator = SharedCollator();
   Prepared prepared = Prepare(text, caseSensitive, scratch[0]);
   AppendIcuKey(collator, prepared.text, key);

@@ -51,7 +51,13 @@ int CompareText(std::u16string_view a, std::u16string_view b, bool caseSensitive
   return result - CSTR_EQUAL;
 }
 
-void AppendSortKey(std::u16string_view text, bool caseSensitive, std::string& key) {
+// CompareStringW weighs ASCII as fast as a table would: every key comes from it.
+SortKeyKind SortKeyKindForAscii() {
+  return SortKeyKind::Collator;
+}
+
+void AppendSortKey(std::u16string_view text, bool caseSensitive, std::string& key,
+                   SortKeyKind /*kind: always Collator here*/) {
   // LCMapStringW refuses an empty text, which compares equal to one of NULs only.
   static constexpr char16_t kNul[] = {u'\0'};
   if (text.empty()) text = std::u16string_view(kNul, 1);

@@ -1,13 +1,21 @@
-// Build tool: writes a C++ source that embeds the tailored collator in ICU's binary form.
-// Usage: tessik_collator_image OUTPUT.cpp
+// Build tool: writes a C++ source that embeds the tailored collator in ICU's binary form,
+// and one with that collator's weights of the ASCII characters (AsciiWeights.h).
+// Usage: tessik_collator_image IMAGE.cpp ASCII_WEIGHTS.cpp
 #include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
 #include <unicode/utypes.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/posix/collation/Tailoring.h"
+#include "platform/posix/collation/WeighLast.h"
 
 namespace {
 
@@ -50,16 +58,215 @@ bool WriteSource(const char* path, const std::vector<uint8_t>& image) {
   return bool(out.flush());
 }
 
+// The settings that Collator.cpp gives the collator at run time (a copy: the test that
+// sorts every short ASCII text by this table and by the running collator catches drift).
+bool Configure(UCollator* collator) {
+  const std::pair<UColAttribute, UColAttributeValue> settings[] = {
+      {UCOL_STRENGTH, UCOL_TERTIARY},     {UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE},
+      {UCOL_CASE_FIRST, UCOL_OFF},        {UCOL_CASE_LEVEL, UCOL_OFF},
+      {UCOL_FRENCH_COLLATION, UCOL_OFF},  {UCOL_NUMERIC_COLLATION, UCOL_OFF},
+      {UCOL_NORMALIZATION_MODE, UCOL_ON},
+  };
+  UErrorCode status = U_ZERO_ERROR;
+  for (const auto& [attribute, value] : settings)
+    ucol_setAttribute(collator, attribute, value, &status);
+  return U_SUCCESS(status);
+}
+
+struct AsciiTable {
+  bool usable = false;
+  bool secondaryVaries = false;
+  bool foldedTertiaryVaries = false;
+  uint8_t primary[128] = {}, secondary[128] = {}, tertiary[128] = {};
+};
+
+// A contraction made only of ASCII characters would weigh a text otherwise than its
+// characters one by one.
+bool HasAsciiContraction(const UCollator* collator) {
+  UErrorCode status = U_ZERO_ERROR;
+  USet* contractions = uset_openEmpty();
+  ucol_getContractionsAndExpansions(collator, contractions, nullptr, true, &status);
+  bool found = U_FAILURE(status);
+  for (int32_t i = 0; !found && i < uset_getItemCount(contractions); ++i) {
+    UChar32 start, end;
+    UChar text[64];
+    int32_t length = uset_getItem(contractions, i, &start, &end, text, 64, &status);
+    found = U_FAILURE(status) ||
+            (length > 0 && std::all_of(text, text + length, [](UChar c) { return c < 0x80; }));
+    if (found) std::fprintf(stderr, "ASCII weights: a contraction of ASCII characters\n");
+  }
+  uset_close(contractions);
+  return found;
+}
+
+// Each level's weights replaced by their ranks from 2 up.
+void Rank(const uint32_t (&weights)[128], const bool (&weighed)[128], uint8_t (&ranks)[128]) {
+  std::set<uint32_t> distinct;
+  for (int c = 0; c < 128; ++c)
+    if (weighed[c]) distinct.insert(weights[c]);
+  for (int c = 0; c < 128; ++c)
+    if (weighed[c])
+      ranks[c] = uint8_t(2 + std::distance(distinct.begin(), distinct.find(weights[c])));
+}
+
+bool IsContinuation(uint32_t element) {
+  return (element & 0xC0) == 0xC0;
+}
+
+// Reads every ASCII character's collation element. Usable only when each character has
+// at most one: in the 32-bit form, primary 16 bits, secondary and tertiary 8 each, and a
+// longer one split into a second, continuation element with the rest. Case bits (the top
+// two of the first tertiary byte) are masked off: without a case level they do not count.
+AsciiTable ReadAsciiWeights(const UCollator* collator) {
+  AsciiTable table;
+  uint32_t primary[128] = {}, secondary[128] = {}, tertiary[128] = {};
+  bool weighed[128] = {};
+  for (char16_t c = 0; c < 128; ++c) {
+    if (Platform::SpecialWeightOf(c).weight) continue;
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationElements* elements = ucol_openElements(collator, &c, 1, &status);
+    std::vector<uint32_t> found;
+    for (int32_t e; U_SUCCESS(status) && (e = ucol_next(elements, &status)) != UCOL_NULLORDER;)
+      if (e != 0) found.push_back(uint32_t(e));  // 0: an ignorable element, as of NUL
+    ucol_closeElements(elements);
+    if (found.empty() && U_SUCCESS(status)) continue;
+    uint32_t first = found.empty() ? 0 : found[0];
+    uint32_t second = found.size() == 2 ? found[1] : 0;
+    if (U_FAILURE(status) || found.size() > 2 || (first >> 16) == 0 || IsContinuation(first) ||
+        (found.size() == 2 && !IsContinuation(second))) {
+      std::fprintf(stderr, "ASCII weights: %zu collation elements for U+%04X\n", found.size(),
+                   unsigned(c));
+      return table;
+    }
+    primary[c] = (first & 0xFFFF0000) | (second >> 16);
+    secondary[c] = (first & 0xFF00) | ((second >> 8) & 0xFF);
+    tertiary[c] = (first & 0x3F) << 8 | (second & 0x3F);
+    weighed[c] = true;
+  }
+  if (HasAsciiContraction(collator)) return table;
+  Rank(primary, weighed, table.primary);
+  Rank(secondary, weighed, table.secondary);
+  Rank(tertiary, weighed, table.tertiary);
+  for (int c = 0; c < 128; ++c) {
+    if (!weighed[c]) continue;
+    int folded = c >= 'A' && c <= 'Z' ? c + 32 : c;
+    for (int d = 0; d < 128; ++d) {
+      if (!weighed[d]) continue;
+      table.secondaryVaries |= table.secondary[c] != table.secondary[d];
+      table.foldedTertiaryVaries |=
+          table.tertiary[folded] != table.tertiary[d] && !(d >= 'A' && d <= 'Z');
+    }
+  }
+  table.usable = true;
+  return table;
+}
+
+bool IsRootOrder(const char* locale) {
+  char equivalent[ULOC_FULLNAME_CAPACITY] = {};
+  UBool available = false;
+  UErrorCode status = U_ZERO_ERROR;
+  ucol_getFunctionalEquivalent(equivalent, sizeof equivalent, "collation", locale, &available,
+                               &status);
+  return U_SUCCESS(status) && std::strcmp(equivalent, "root") == 0;
+}
+
+struct Tailored {
+  std::vector<std::string> languages;  // every locale of these
+  std::vector<std::string> locales;    // these, of a language otherwise in the root order
+};
+
+// The locales for which the run time opens a collator of its own rather than the image
+// (Collator.cpp). A language counts whole when its own code does, which also takes in
+// every code that ICU reads as an alias of another language (such as "no" for Norwegian
+// Bokmal); a tailored locale of another language (such as fr_CA) counts alone. Locales
+// ending in _POSIX do not count: the run time never asks for one.
+Tailored TailoredLocales() {
+  std::set<std::string> languages;
+  std::string code;
+  auto check = [&] {
+    if (!IsRootOrder(code.c_str())) languages.insert(code);
+  };
+  for (char a = 'a'; a <= 'z'; ++a)
+    for (char b = 'a'; b <= 'z'; ++b) {
+      code = {a, b};
+      check();
+      for (char c = 'a'; c <= 'z'; ++c) {
+        code = {a, b, c};
+        check();
+      }
+    }
+  std::set<std::string> locales;
+  for (int32_t i = 0; i < ucol_countAvailable(); ++i) {
+    std::string id = ucol_getAvailable(i);
+    if (id.size() > 6 && id.ends_with("_POSIX")) continue;
+    if (!IsRootOrder(id.c_str()) && !languages.count(id.substr(0, id.find('_'))))
+      locales.insert(id);
+  }
+  return {{languages.begin(), languages.end()}, {locales.begin(), locales.end()}};
+}
+
+bool WriteAsciiSource(const char* path, const AsciiTable& table, const Tailored& tailored) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  auto row = [&](const char* name, const uint8_t(&ranks)[128]) {
+    out << "    // " << name;
+    for (int c = 0; c < 128; ++c)
+      out << (c % 16 ? " " : "\n    ") << int(ranks[c]) << ',';
+    out << '\n';
+  };
+  out << "// Generated by tessik_collator_image for ICU " U_ICU_VERSION "; do not edit.\n"
+      << "#include \"platform/posix/collation/AsciiWeights.h\"\n\n"
+      << "namespace Platform {\n\n"
+      << "const AsciiWeights kAsciiWeights = {\n    " << table.usable << ", "
+      << table.secondaryVaries << ", " << table.foldedTertiaryVaries << ",\n";
+  row("primary", table.primary);
+  row("secondary", table.secondary);
+  row("tertiary", table.tertiary);
+  auto list = [&](const char* name, const char* count, const std::vector<std::string>& items) {
+    out << "\nconst char* const k" << name << "[] = {";
+    for (std::size_t i = 0; i < items.size(); ++i)
+      out << (i % 12 ? " " : "\n    ") << '"' << items[i] << "\",";
+    out << "\n};\nconst std::size_t k" << count << " = " << items.size() << ";\n";
+  };
+  out << "};\n";
+  list("TailoredLanguages", "TailoredLanguageCount", tailored.languages);
+  list("TailoredLocales", "TailoredLocaleCount", tailored.locales);
+  out << "\n}  // namespace Platform\n";
+  return bool(out.flush());
+}
+
+bool WriteAsciiWeights(const char* path) {
+  UErrorCode status = U_ZERO_ERROR;
+  UParseError where{};
+  UCollator* collator = ucol_openRules(Platform::kTailoringRules, -1, UCOL_DEFAULT,
+                                       UCOL_DEFAULT_STRENGTH, &where, &status);
+  if (U_FAILURE(status) || !Configure(collator)) {
+    std::fprintf(stderr, "ASCII weights: %s\n", u_errorName(status));
+    return false;
+  }
+  AsciiTable table = ReadAsciiWeights(collator);
+  ucol_close(collator);
+  if (!table.usable)
+    std::fprintf(stderr,
+                 "ASCII weights: the collator does not weigh ASCII one by one; "
+                 "every comparison will load ICU\n");
+  return WriteAsciiSource(path, table, TailoredLocales());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.cpp\n", argv[0]);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s IMAGE.cpp ASCII_WEIGHTS.cpp\n", argv[0]);
     return 2;
   }
   std::vector<uint8_t> image = BuildImage();
   if (image.empty() || !WriteSource(argv[1], image)) {
     std::remove(argv[1]);
+    return 1;
+  }
+  if (!WriteAsciiWeights(argv[2])) {
+    std::remove(argv[1]);
+    std::remove(argv[2]);
     return 1;
   }
   return 0;

@@ -48,4 +48,13 @@ SpecialWeight SpecialWeightOf(char16_t c) {
   return {it->weight, it->variant};
 }
 
+void AppendSpecialWeight(SpecialWeight special, std::uint32_t primariesBefore, std::string& out) {
+  // Complemented, so that a special character further left weighs more, as on Windows.
+  std::uint32_t position = ~primariesBefore;
+  for (int shift = 24; shift >= 0; shift -= 8)
+    out.push_back(char((position >> shift) & 0xFF));
+  out.push_back(char(special.weight));
+  out.push_back(char(special.variant));
+}
+
 }  // namespace Platform

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace Platform {
 
@@ -17,5 +18,9 @@ struct SpecialWeight {
 
 /// The special weight of a UTF-16 code unit; weight 0 for every other character.
 SpecialWeight SpecialWeightOf(char16_t c);
+
+/// Appends one entry of the last level of a sort key: a special character with the
+/// number of primary weights before it.
+void AppendSpecialWeight(SpecialWeight special, std::uint32_t primariesBefore, std::string& out);
 
 }  // namespace Platform
