@@ -47,9 +47,9 @@ void TBackend::Load(TRegFile& f) {
   Accept(f, std::make_unique<THive>(ReadRegistryFile(f.Path, stamp)), stamp);
 }
 
-THive& TBackend::UseFor(TRegFile& f, const TPath& query) {
+THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
   if (f.Hive && StampOf(f.Path) == f.Stamp) {
-    f.Hive->Expect(query);
+    f.Hive->Expect(query, linked);
     return *f.Hive;
   }
   TFileStamp stamp;
@@ -60,7 +60,7 @@ THive& TBackend::UseFor(TRegFile& f, const TPath& query) {
     return *f.Hive;
   }
   auto hive = std::make_unique<THive>(std::move(source));
-  hive->Expect(query);
+  hive->Expect(query, linked);
   Accept(f, std::move(hive), stamp);
   return *f.Hive;
 }

@@ -45,7 +45,7 @@ class TBackend {
 
   /// The file's current content for reading the key at `query` and the keys on its way:
   /// a file not read yet is only scanned for them (THive::Expect).
-  THive& UseFor(TRegFile& f, const TPath& query);
+  THive& UseFor(TRegFile& f, const TPath& query, bool linked = false);
 
   /// Applies a change and keeps it for a replay.
   void Record(TRegFile& f, std::function<void(THive&)> change) {

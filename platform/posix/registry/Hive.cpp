@@ -52,15 +52,16 @@ THive::THive(TRegText text)
       index_(std::make_unique<WineReg::TFileIndex>(text_)) {}
 
 namespace {
-// Lookups of as many different paths as this cost more in scans than reading the file whole.
-constexpr size_t kMaxScans = 2;
+// Scans for one path and the links on its way; more cost more than reading the file whole.
+constexpr size_t kMaxScans = 3;
 }  // namespace
 
-void THive::Expect(const TPath& query) {
+void THive::Expect(const TPath& query, bool linked) {
   if (!source_) return;
   for (const WineReg::TKeyFamily& family : families_)
     if (family.Covers(query)) return;
-  if (families_.size() == kMaxScans) return ReadWhole();
+  if ((queried_ && !linked) || families_.size() == kMaxScans) return ReadWhole();
+  queried_ |= !linked;
   families_.emplace_back(query);
   WineReg::TKeyScan scan = WineReg::ScanForKeys(
       families_.back(),

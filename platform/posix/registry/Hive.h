@@ -32,9 +32,10 @@ class THive {
   THive& operator=(const THive&) = delete;
 
   /// Prepares the lookups of the key at `query` and of the keys on its way (names in any
-  /// case): a file not read whole is scanned for them, unless an earlier scan found them or
-  /// the run has looked up enough paths to make reading it whole the cheaper way.
-  void Expect(const TPath& query);
+  /// case): a file not read whole is scanned for them, unless an earlier scan found them.
+  /// A second path that is not the target of a link read before (`linked`) makes it read
+  /// the file whole: a run that looks up several paths looks up many.
+  void Expect(const TPath& query, bool linked = false);
 
   /// False when wineserver would refuse the file (bad first line or architecture).
   bool Readable() const;
@@ -105,6 +106,7 @@ class THive {
   // keys found and the contents read from their blocks (by folded path).
   std::unique_ptr<TTextSource> source_;
   std::vector<WineReg::TKeyFamily> families_;
+  bool queried_ = false;  // a scan for a path that was no link target
   WineReg::TKeyScan scan_;
   std::map<std::u16string, WineReg::TKeyContent> scannedContent_;
 };

@@ -67,7 +67,7 @@ bool FollowLinkTarget(TRegFile*& file, TPath& key, bool write, int depth) {
   } else {
     return false;
   }
-  if (!write) Backend().UseFor(*file, TPath(parts.begin() + ptrdiff_t(skip), parts.end()));
+  if (!write) Backend().UseFor(*file, TPath(parts.begin() + ptrdiff_t(skip), parts.end()), true);
   if (skip == 2 && Fold(parts[1]) != Fold(UserSid(Backend().Use(*file, write)))) return false;
   key.clear();
   for (size_t i = skip; i < parts.size(); ++i) {

@@ -1,12 +1,9 @@
 #include "platform/posix/registry/KeyScan.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace Platform::WineReg {
 namespace {
@@ -16,35 +13,6 @@ constexpr std::u16string_view kWow64Node = u"wow6432node";
 constexpr size_t kMaxFileNameLength = 256;
 constexpr size_t kHeadBytes = 4096;
 constexpr size_t kChunk = size_t(256) << 10;
-
-// The first "\n" or NUL at or after `i`, or `size`.
-size_t LineEnd(const char* p, size_t i, size_t size) {
-#if defined(__SSE2__)
-  const __m128i newline = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
-  for (; i + 16 <= size; i += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    if (int m =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, newline), _mm_cmpeq_epi8(x, zero))))
-      return i + size_t(__builtin_ctz(unsigned(m)));
-  }
-#endif
-  while (i < size && p[i] != '\n' && p[i] != '\0')
-    ++i;
-  return i;
-}
-
-// Whether the line [s, e), ended by "\n", cannot matter to the scan: it heads no block, is
-// no "#arch=" line, and does not end in a backslash (which may continue a value onto the
-// next line). Lines that start with a blank are looked at whole.
-bool Plain(const char* p, size_t s, size_t e) {
-  if (s == e) return true;
-  char first = p[s];
-  if (first == '[' || first == ' ' || (first >= '\t' && first <= '\r')) return false;
-  if (first == '#' && e > s + 1 && p[s + 1] == 'a') return false;
-  char last = p[e - 1];
-  if (last == '\r' && e - 1 > s) last = p[e - 2];
-  return last != '\\';
-}
 
 // A "[path]" line after its "[", decoded as TFileIndex reads it.
 struct TKeyLine {
@@ -142,18 +110,23 @@ bool TScanner::Process(bool atEnd) {
   if (!signature_) {
     TLineReader reader(std::string_view(p, size_));
     std::string_view line;
-    size_t end = LineEnd(p, 0, size_);
-    if (!atEnd && std::string_view(p, size_).find('\n', end) == std::string_view::npos)
+    if (!atEnd && std::string_view(p, size_).find('\n') == std::string_view::npos)
       return true;  // the first line is not complete yet
     if (!reader.Next(line) || line != kSignature) return false;
     signature_ = true;
     pos_ = reader.Pos();
   }
-  for (size_t s = pos_;;) {
-    size_t e = LineEnd(p, s, size_);
-    if (e < size_ && p[e] == '\n' && Plain(p, s, e)) {
-      s = e + 1;
-      continue;
+  TLineEnds ends(p, size_);
+  for (size_t s = pos_, e;;) {
+    s = ends.SkipPlainLines(s, e);
+    if (e < size_ && p[e] == '\n') {
+      if (p[s] == '[') {  // the common "[path]" line, without a blank before it
+        std::string_view line(p + s, e - s);
+        if (line.back() == '\r') line.remove_suffix(1);
+        KeyLine(s, line.substr(1));
+        s = e + 1;
+        continue;
+      }
     }
     if (s == size_ || (e == size_ && !atEnd)) {
       pos_ = s;
@@ -181,7 +154,7 @@ size_t TScanner::Classify(size_t s, bool atEnd) {
   if (t.empty()) return reader.Pos();
   if (t[0] == '[') {
     KeyLine(s, t.substr(1));
-  } else if ((t[0] == '"' || t[0] == '@') && Live()) {
+  } else if ((t[0] == '"' || t[0] == '@') && MayContinue(t) && Live()) {
     ReadValue(t, reader, nullptr);  // for the continuation lines it takes
     if (!atEnd && reader.Pos() >= size_) return std::string_view::npos;
   } else if (t[0] == '#' && t.substr(0, 6) == "#arch=" && !Live()) {

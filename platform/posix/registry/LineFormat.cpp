@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Platform::WineReg {
 namespace {
 
@@ -235,6 +239,66 @@ bool TLineReader::Next(std::string_view& content) {
     content.remove_suffix(1);
   pos_ = nl < text_.size() ? nl + 1 : text_.size();
   return true;
+}
+
+namespace {
+
+// The line ends and backslashes among the sixteen bytes at `at` (fewer at the end of the text).
+inline void LoadMasks(const char* p, size_t at, size_t size, uint32_t& ends, uint32_t& slashes) {
+#if defined(__SSE2__)
+  if (at + 16 <= size) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    ends = uint32_t(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')),
+                                                   _mm_cmpeq_epi8(x, _mm_setzero_si128()))));
+    slashes = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('\\'))));
+    return;
+  }
+#endif
+  ends = slashes = 0;
+  for (size_t i = 0; i < 16 && at + i < size; ++i) {
+    char c = p[at + i];
+    if (c == '\n' || c == '\0') ends |= 1u << i;
+    if (c == '\\') slashes |= 1u << i;
+  }
+}
+
+}  // namespace
+
+size_t TLineEnds::SkipPlainLines(size_t from, size_t& end) {
+  // Locals, so that the compiler keeps them in registers: the text could alias the members.
+  const char* const p = p_;
+  const size_t size = size_;
+  size_t base = base_;
+  uint32_t ends = ends_, slashes = slashes_;
+  for (size_t s = from;;) {
+    if (s < base || s >= base + 16) {
+      base = s;
+      LoadMasks(p, base, size, ends, slashes);
+    }
+    const uint32_t keep = ~0u << (s - base);
+    uint32_t e = ends & keep, b = slashes & keep;
+    bool backslash = false;
+    while (!e) {
+      backslash |= b != 0;
+      base += 16;
+      if (base >= size) {
+        base_ = base, ends_ = slashes_ = 0;
+        end = size;
+        return s;
+      }
+      LoadMasks(p, base, size, ends, slashes);
+      e = ends, b = slashes;
+    }
+    const unsigned bit = unsigned(__builtin_ctz(e));
+    backslash |= (b & ((1u << bit) - 1)) != 0;
+    end = base + bit;
+    if (p[end] == '\n' && PlainLine(p, s, end, backslash)) {
+      s = end + 1;
+      continue;
+    }
+    base_ = base, ends_ = ends, slashes_ = slashes;
+    return s;
+  }
 }
 
 std::string_view TrimLeft(std::string_view line) {
