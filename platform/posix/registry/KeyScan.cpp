@@ -86,7 +86,7 @@ void TScanner::Run(const TReadAt& read) {
     if (capacity_ - size_ < kChunk) {
       size_t capacity = std::max(capacity_ * 2, size_ + kChunk);
       std::unique_ptr<char[]> larger(new char[capacity]);
-      std::memcpy(larger.get(), buf_.get(), size_);
+      if (size_) std::memcpy(larger.get(), buf_.get(), size_);
       buf_ = std::move(larger), capacity_ = capacity;
     }
     size_t n = read(offset, buf_.get() + size_, capacity_ - size_);
