@@ -70,7 +70,7 @@ inline bool PlainLine(const char* text, size_t s, size_t e, bool backslash) {
   return !backslash;
 }
 
-/// The lines of a text, sixteen bytes at a time, for scans that skip most lines unread.
+/// The lines of a text, 64 bytes at a time, for scans that skip most lines unread.
 class TLineEnds {
  public:
   TLineEnds(const char* text, size_t size) : p_(text), size_(size) {}
@@ -81,8 +81,8 @@ class TLineEnds {
  private:
   const char* p_;
   size_t size_;
-  size_t base_ = SIZE_MAX - 16;
-  uint32_t ends_ = 0, slashes_ = 0;  // bits of the sixteen bytes at base_
+  size_t base_ = SIZE_MAX - 64;
+  uint64_t ends_ = 0, slashes_ = 0;  // bits of the 64 bytes at base_
 };
 
 /// Whether a value line (after leading blanks) may go on over the next line: only hex data
