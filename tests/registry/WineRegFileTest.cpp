@@ -2,6 +2,10 @@
 // without a disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
 #include "platform/posix/registry/FileIndex.h"
 #include "platform/posix/registry/Hive.h"
 
@@ -99,6 +103,105 @@ TEST(WineRegFile, UnreadableFilesAreRefused) {
   EXPECT_FALSE(TFileIndex("WINE REGISTRY Version 2\n#arch=arm\n").Readable());
   EXPECT_TRUE(TFileIndex("WINE REGISTRY Version 2\r\n#arch=win32\r\n[A] 1\r\n").Readable());
   EXPECT_TRUE(THive("").Readable());  // no file yet
+}
+
+// A file handed out in pieces of at most `piece` bytes, as a short read would.
+class TPieces final : public TTextSource {
+ public:
+  TPieces(std::string text, size_t piece, bool& readWhole)
+      : text_(std::move(text)), piece_(piece), readWhole_(readWhole) {}
+  size_t ReadAt(size_t offset, char* out, size_t size) override {
+    size_t n = offset < text_.size() ? std::min({size, piece_, text_.size() - offset}) : 0;
+    std::memcpy(out, text_.data() + offset, n);
+    return n;
+  }
+  TRegText ReadAll() override {
+    readWhole_ = true;
+    return TRegText(text_);
+  }
+
+ private:
+  std::string text_;
+  size_t piece_;
+  bool& readWhole_;
+};
+
+// What the lookups of a path answer, in one line.
+std::string Answers(THive& hive, const TPath& path) {
+  auto narrow = [](std::u16string_view s) { return std::string(s.begin(), s.end()); };
+  std::string out = hive.Exists(path) ? "exists" : "missing";
+  if (!path.empty())
+    out += " as " +
+           narrow(hive.ChildName(TPath(path.begin(), path.end() - 1), path.back()).value_or(u"-"));
+  if (hive.IsLink(path)) out += " link";
+  if (auto* content = hive.Content(path))
+    for (const auto& v : content->Values)
+      out += " " + narrow(v.Name) + "=" + std::to_string(v.Data.Type) + ":" + v.Data.Bytes;
+  return out;
+}
+
+TEST(WineRegHive, AScanForOnePathAnswersAsTheWholeFile) {
+  const std::string tricky =
+      kSample + "\n[Software\\\\Wow6432Node\\\\Vendor\\\\App] 1\n\"Path\"=\"32\"\n" +
+      "\n[software\\\\WOW6432NODE\\\\vendor\\\\APP\\\\Sub] 1\n" +
+      "\n[Software\\\\V\\x65ndor\\\\App] 1\n\"Escaped\"=dword:2\n" +  // "\x65" is "e"
+      "\n[Software\\\\Vendor\\\\App] 1\n\"v\"=hex:01,\\\n[Software\\\\Vendor\\\\Taken] 1\n" +
+      "\n \t[Software\\\\Vendor\\\\Blank] 1\n\"b\"=\"1\"\n" + "\n[Software\\\\Vendor\\\\Nul" +
+      std::string(1, '\0') + "] 1\n\"n\"=\"x\"\n" +
+      "\n[Software\\\\Vendor\\\\Link] 1\n#link\n\"SymbolicLinkValue\"=hex(6):5c,00\n" +
+      "\n[Software\\\\Vendor\\\\App] 1\r\n\"Crlf\"=\"y\"\r\n\"v\"=hex:03,\\ cut\n" +
+      "[Software\\\\Vendor\\\\Taken2] 1\n" +
+      "\n[Software\\\\Vendo] 1\n\n[Software\\\\Vendor\\\\Later] 1\n";
+  const std::vector<std::string> files = {
+      kSample,
+      tricky,
+      kHeader + "\n[A] 1\n#arch=win32\n",         // inside a block: not the file's
+      kHeader + "\n[\\\\A] 1\n#arch=win32\n",     // inside a block Wine skips: the file's
+      "WINE REGISTRY Version 2\r\n\n[A] 1\n[B]",  // no line end at the end
+      "WINE REGISTRY Version 3\n[A] 1\n"};
+  const std::vector<TPath> queries = {P({u"Software", u"Vendor", u"App"}),
+                                      P({u"SOFTWARE", u"vendor", u"taken"}),
+                                      P({u"Software", u"Vendor", u"Blank"}),
+                                      P({u"Software", u"Vendor", u"Link"}),
+                                      P({u"Software", u"Vendor", u"Taken2"}),
+                                      P({u"Software", u"Vendor", u"Later"}),
+                                      P({u"Software", u"Vendor", u"Nul"}),
+                                      P({u"Software", u"Other"}),
+                                      P({u"Leading"}),
+                                      P({u"A"}),
+                                      P({u"B"}),
+                                      P({})};
+  for (const std::string& file : files) {
+    THive whole(file);
+    for (const TPath& query : queries) {
+      // The query and the keys on its way, also through a Wow6432Node after its first name,
+      // and the Wow6432Node below each.
+      std::vector<TPath> paths;
+      auto add = [&](TPath path) {
+        paths.push_back(path);
+        path.push_back(u"wow6432node");
+        paths.push_back(path);
+      };
+      for (size_t n = 0; n <= query.size(); ++n) {
+        TPath path(query.begin(), query.begin() + ptrdiff_t(n));
+        add(path);
+        if (n > 1) add((path.insert(path.begin() + 1, u"Wow6432Node"), path));
+      }
+      for (size_t piece : {size_t(1), size_t(7), size_t(1) << 20}) {
+        bool readWhole = false;
+        THive scanned(std::make_unique<TPieces>(file, piece, readWhole));
+        scanned.Expect(query);
+        ASSERT_EQ(scanned.Readable(), whole.Readable()) << file;
+        ASSERT_EQ(scanned.Arch(), whole.Arch()) << file;
+        if (!whole.Readable()) continue;
+        for (const TPath& path : paths)
+          EXPECT_EQ(Answers(scanned, path), Answers(whole, path))
+              << "file " << &file - files.data() << ", piece " << piece << ", path "
+              << (path.empty() ? "" : std::string(path.back().begin(), path.back().end()));
+        EXPECT_FALSE(readWhole);  // the scan answered all
+      }
+    }
+  }
 }
 
 TEST(WineRegHive, KeepsTheFileAsItWasWhenNothingChanged) {

@@ -44,7 +44,28 @@ TBackend& Backend() {
 
 void TBackend::Load(TRegFile& f) {
   TFileStamp stamp;
-  auto hive = std::make_unique<THive>(ReadRegistryFile(f.Path, stamp));
+  Accept(f, std::make_unique<THive>(ReadRegistryFile(f.Path, stamp)), stamp);
+}
+
+THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
+  if (f.Hive && StampOf(f.Path) == f.Stamp) {
+    f.Hive->Expect(query, linked);
+    return *f.Hive;
+  }
+  TFileStamp stamp;
+  std::unique_ptr<TTextSource> source;
+  if (f.Log.empty()) source = OpenRegistryFile(f.Path, stamp);  // a replay needs it whole
+  if (!source) {
+    Load(f);
+    return *f.Hive;
+  }
+  auto hive = std::make_unique<THive>(std::move(source));
+  hive->Expect(query, linked);
+  Accept(f, std::move(hive), stamp);
+  return *f.Hive;
+}
+
+void TBackend::Accept(TRegFile& f, std::unique_ptr<THive> hive, const TFileStamp& stamp) {
   if (!hive->Readable()) {
     f.Hive.reset();
     std::string why = hive->Arch() == TArch::Unknown ? "its #arch line is not win32 or win64"

@@ -50,6 +50,10 @@ class TBackend {
     return *f.Hive;
   }
 
+  /// The file's current content for reading the key at `query` and the keys on its way:
+  /// a file not read yet is only scanned for them (THive::Expect).
+  THive& UseFor(TRegFile& f, const TPath& query, bool linked = false);
+
   /// Applies a change and keeps it for a replay.
   void Record(TRegFile& f, std::function<void(THive&)> change) {
     change(*f.Hive);
@@ -72,6 +76,7 @@ class TBackend {
   }
   void Lock();
   void Load(TRegFile& f);
+  void Accept(TRegFile& f, std::unique_ptr<THive> hive, const TFileStamp& stamp);
   std::string NewFileHeader(TRegFile& f);
 
   std::string prefix_;

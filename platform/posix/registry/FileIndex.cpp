@@ -126,17 +126,36 @@ TFileIndex::TFileIndex(std::string_view text) : text_(text) {
 }
 
 void TFileIndex::ScanLines(size_t pos) {
-  TLineReader reader(text_, pos);
-  std::string_view line;
+  const char* p = text_.data();
+  const size_t size = text_.size();
+  TLineEnds ends(p, size);
   bool live = false;
-  for (size_t begin = reader.Pos(); reader.Next(line); begin = reader.Pos()) {
+  for (size_t begin = pos, end; begin < size;) {
+    begin = ends.SkipPlainLines(begin, end);
+    if (begin == size) break;
+    if (end < size && p[end] == '\n') {
+      if (p[begin] == '[') {  // the common "[path]" line, without a blank before it
+        std::string_view line(p + begin, end - begin);
+        if (line.back() == '\r') line.remove_suffix(1);
+        AddBlock(line, begin);
+        live = blocks_.back().Live;
+        begin = end + 1;
+        continue;
+      }
+    }
+    TLineReader reader(text_, begin);
+    std::string_view line;
+    reader.Next(line);
     std::string_view t = TrimLeft(line);
+    const size_t start = begin;
+    begin = reader.Pos();
     if (t.empty()) continue;
     if (t[0] == '[') {
-      AddBlock(t, begin);
+      AddBlock(t, start);
       live = blocks_.back().Live;
-    } else if ((t[0] == '"' || t[0] == '@') && live) {
+    } else if ((t[0] == '"' || t[0] == '@') && live && MayContinue(t)) {
       ReadValue(t, reader, nullptr);  // only for the continuation lines it takes
+      begin = reader.Pos();
     } else if (t[0] == '#' && live) {
       if (StartsWith(t, "#link")) blocks_.back().IsLink = true;
     } else if (t[0] == '#' && StartsWith(t, "#arch=")) {
@@ -145,7 +164,7 @@ void TFileIndex::ScanLines(size_t pos) {
       arch_ = arch_ == TArch::None || arch_ == arch ? arch : TArch::Unknown;
     }
   }
-  if (!blocks_.empty()) blocks_.back().End = uint32_t(text_.size());
+  if (!blocks_.empty()) blocks_.back().End = uint32_t(size);
 }
 
 size_t TFileIndex::ReusePrevious(std::string_view afterBracket, std::vector<TComponent>& components,
@@ -283,21 +302,26 @@ void TFileIndex::AddBlock(std::string_view line, size_t begin) {
 
 std::vector<int32_t> TFileIndex::Candidates(uint64_t hash) const {
   std::vector<int32_t> found;
-  if (++lookups_ <= 64) {  // a few lookups scan; many pay for sorting once
+  if (++lookups_ <= 8) {  // a few lookups scan; more pay for the table once
     for (size_t i = 0; i < hashes_.size(); ++i)
       if (hashes_[i] == hash) found.push_back(int32_t(i));
     return found;
   }
-  if (byHash_.size() != hashes_.size()) {
-    byHash_.clear();
-    byHash_.reserve(hashes_.size());
-    for (size_t i = 0; i < hashes_.size(); ++i)
-      byHash_.emplace_back(hashes_[i], int32_t(i));
-    std::sort(byHash_.begin(), byHash_.end());
+  size_t mask = 15;
+  while (mask < 2 * hashes_.size())
+    mask = mask * 2 + 1;
+  if (byHash_.size() != mask + 1) {
+    byHash_.assign(mask + 1, -1);
+    for (size_t i = 0; i < hashes_.size(); ++i) {
+      size_t slot = size_t(hashes_[i]) & mask;
+      while (byHash_[slot] >= 0)
+        slot = (slot + 1) & mask;
+      byHash_[slot] = int32_t(i);
+    }
   }
-  auto it = std::lower_bound(byHash_.begin(), byHash_.end(), std::pair(hash, INT32_MIN));
-  for (; it != byHash_.end() && it->first == hash; ++it)
-    found.push_back(it->second);
+  // Records of one hash come in the order they were added, which is file order.
+  for (size_t slot = size_t(hash) & mask; byHash_[slot] >= 0; slot = (slot + 1) & mask)
+    if (hashes_[size_t(byHash_[slot])] == hash) found.push_back(byHash_[slot]);
   return found;
 }
 

@@ -39,7 +39,7 @@ struct TFileKey {
 };
 
 /// The index of a file's keys, built in one pass without decoding any value. Lookups scan
-/// the records' hashes until there have been enough of them to pay for sorting.
+/// the records' hashes until there have been enough of them to pay for a hash table.
 class TFileIndex {
  public:
   /// Scans `text`, which must outlive the index.
@@ -96,7 +96,9 @@ class TFileIndex {
   std::vector<THashState> states_, previousStates_;
   std::string_view header_, previousHeader_;
   mutable size_t lookups_ = 0;
-  mutable std::vector<std::pair<uint64_t, int32_t>> byHash_;  // built when needed
+  // The records by path hash, built when needed: a table of record numbers (-1 for free
+  // slots), probed one slot after the other from the hash's own.
+  mutable std::vector<int32_t> byHash_;
   mutable std::vector<std::pair<uint32_t, int32_t>> byParent_;
 };
 

@@ -46,7 +46,62 @@ bool AppendingChangesTheLastBlock(std::string_view block) {
 
 }  // namespace
 
-THive::THive(TRegText text) : holder_(std::move(text)), text_(holder_.View()), index_(text_) {}
+THive::THive(TRegText text)
+    : holder_(std::move(text)),
+      text_(holder_.View()),
+      index_(std::make_unique<WineReg::TFileIndex>(text_)) {}
+
+namespace {
+// Scans for one path and the links on its way; more cost more than reading the file whole.
+constexpr size_t kMaxScans = 3;
+}  // namespace
+
+void THive::Expect(const TPath& query, bool linked) {
+  if (!source_) return;
+  for (const WineReg::TKeyFamily& family : families_)
+    if (family.Covers(query)) return;
+  if ((queried_ && !linked) || families_.size() == kMaxScans) return ReadWhole();
+  queried_ |= !linked;
+  families_.emplace_back(query);
+  WineReg::TKeyScan scan = WineReg::ScanForKeys(
+      families_.back(),
+      [this](size_t offset, char* out, size_t size) { return source_->ReadAt(offset, out, size); });
+  if (families_.size() == 1) {
+    scan_ = std::move(scan);
+    return;
+  }
+  for (auto& [folded, key] : scan.Keys)  // the same file: keys found before stay as they are
+    scan_.Keys.emplace(folded, std::move(key));
+}
+
+void THive::ReadWhole() {
+  if (!source_) return;
+  holder_ = source_->ReadAll();
+  text_ = holder_.View();
+  index_ = std::make_unique<WineReg::TFileIndex>(text_);
+  source_.reset();
+}
+
+bool THive::Scanned(const TPath& path) {
+  if (!source_) return false;
+  for (const WineReg::TKeyFamily& family : families_)
+    if (family.Covers(path)) return true;
+  ReadWhole();
+  return false;
+}
+
+bool THive::Readable() const {
+  if (source_) return scan_.Readable;
+  return text_.empty() || index_->Readable();
+}
+
+WineReg::TArch THive::Arch() const {
+  return source_ ? scan_.Arch : index_->Arch();
+}
+
+std::string_view THive::Head() const {
+  return source_ ? std::string_view(scan_.Head) : text_;
+}
 
 bool THive::Changed() const {
   for (const auto& [key, state] : states_)
@@ -55,18 +110,19 @@ bool THive::Changed() const {
 }
 
 THive::TState* THive::State(const TPath& path) {
+  ReadWhole();
   std::u16string key = FoldedPath(path);
   if (auto it = states_.find(key); it != states_.end()) return &it->second;
-  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_.Find(path);
+  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_->Find(path);
   if (records.empty() && !path.empty()) return nullptr;
   TState state;
   state.InFile = !records.empty();
-  if (state.InFile) state.Path = index_.Path(records[0]);  // as first written
+  if (state.InFile) state.Path = index_->Path(records[0]);  // as first written
   for (int32_t r : records) {
-    int32_t b = index_.Keys()[size_t(r)].Block;
+    int32_t b = index_->Keys()[size_t(r)].Block;
     if (b < 0) continue;
     state.Blocks.push_back(b);
-    const WineReg::TBlock& block = index_.Blocks()[size_t(b)];
+    const WineReg::TBlock& block = index_->Blocks()[size_t(b)];
     WineReg::ReadKeyBlock(std::string_view(text_).substr(block.Begin, block.End - block.Begin),
                           state.Content);
   }
@@ -76,19 +132,25 @@ THive::TState* THive::State(const TPath& path) {
 
 bool THive::Exists(const TPath& path) {
   if (path.empty()) return true;
+  if (Scanned(path)) return scan_.Keys.count(FoldedPath(path)) != 0;
   if (auto it = states_.find(FoldedPath(path)); it != states_.end()) return it->second.Exists;
-  return !text_.empty() && !index_.Find(path).empty();
+  return !text_.empty() && !index_->Find(path).empty();
 }
 
 std::optional<std::u16string> THive::ChildName(const TPath& parent, std::u16string_view name) {
   TPath path = Child(parent, name);
+  if (Scanned(path)) {
+    auto it = scan_.Keys.find(FoldedPath(path));
+    if (it == scan_.Keys.end()) return std::nullopt;
+    return it->second.Path.back();
+  }
   if (auto it = states_.find(FoldedPath(path)); it != states_.end()) {
     if (!it->second.Exists) return std::nullopt;
     return it->second.Path.back();
   }
-  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_.Find(path);
+  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_->Find(path);
   if (records.empty()) return std::nullopt;
-  return index_.Name(records[0]);
+  return index_->Name(records[0]);
 }
 
 template <class TVisit>
@@ -115,10 +177,11 @@ void THive::ForEachNewChild(const TPath& path, TVisit&& visit) const {
 }
 
 std::vector<std::u16string> THive::SubKeyNames(const TPath& path) {
+  ReadWhole();
   std::vector<std::u16string> names;
   if (!text_.empty()) {
-    for (int32_t key : index_.Children(path)) {
-      std::u16string name = index_.Name(key);
+    for (int32_t key : index_->Children(path)) {
+      std::u16string name = index_->Name(key);
       auto it = states_.find(FoldedPath(Child(path, name)));
       if (it == states_.end())
         names.push_back(std::move(name));
@@ -141,9 +204,10 @@ std::vector<std::u16string> THive::SubKeyNames(const TPath& path) {
 }
 
 bool THive::HasSubKeys(const TPath& path) {
+  ReadWhole();
   if (!text_.empty()) {
-    for (int32_t key : index_.Children(path)) {
-      auto it = states_.find(FoldedPath(Child(path, index_.Name(key))));
+    for (int32_t key : index_->Children(path)) {
+      auto it = states_.find(FoldedPath(Child(path, index_->Name(key))));
       if (it == states_.end() || it->second.Exists) return true;
     }
   }
@@ -153,11 +217,30 @@ bool THive::HasSubKeys(const TPath& path) {
 }
 
 const WineReg::TKeyContent* THive::Content(const TPath& path) {
+  if (Scanned(path)) {
+    std::u16string folded = FoldedPath(path);
+    if (auto it = scannedContent_.find(folded); it != scannedContent_.end()) return &it->second;
+    auto key = scan_.Keys.find(folded);
+    if (key == scan_.Keys.end() && !path.empty()) return nullptr;
+    WineReg::TKeyContent& content = scannedContent_[folded];  // the root always exists
+    if (key == scan_.Keys.end()) return &content;
+    for (const std::string& block : key->second.Blocks)
+      WineReg::ReadKeyBlock(block, content);
+    if (key->second.Blocks.empty()) content.PathText = WineReg::EscapePath(key->second.Path);
+    return &content;
+  }
   TState* state = State(path);
   return state && state->Exists ? &state->Content : nullptr;
 }
 
 bool THive::IsLink(const TPath& path) {
+  if (!path.empty() && Scanned(path)) {
+    const WineReg::TKeyContent* content = Content(path);
+    if (!content) return false;
+    for (const WineReg::TKeyLine& line : content->Lines)
+      if (WineReg::TrimLeft(line.Raw).substr(0, 5) == "#link") return true;
+    return false;
+  }
   if (auto it = states_.find(FoldedPath(path)); it != states_.end()) {
     const TState& s = it->second;
     if (!s.Exists) return false;
@@ -166,9 +249,9 @@ bool THive::IsLink(const TPath& path) {
     return false;
   }
   if (text_.empty() || path.empty()) return false;
-  for (int32_t r : index_.Find(path)) {
-    int32_t b = index_.Keys()[size_t(r)].Block;
-    if (b >= 0 && index_.Blocks()[size_t(b)].IsLink) return true;
+  for (int32_t r : index_->Find(path)) {
+    int32_t b = index_->Keys()[size_t(r)].Block;
+    if (b >= 0 && index_->Blocks()[size_t(b)].IsLink) return true;
   }
   return false;
 }
@@ -230,18 +313,18 @@ bool THive::ShouldWrite(TState& state) {
 }
 
 void THive::KeepTheLastKeyApart() {
-  if (index_.Blocks().empty() || !index_.Blocks().back().Live) return;  // no values read there
+  if (index_->Blocks().empty() || !index_->Blocks().back().Live) return;  // no values read there
   bool appends = false;
   for (auto& [key, state] : states_)
     appends |= state.Dirty && state.Blocks.empty() && ShouldWrite(state);
-  const WineReg::TBlock& last = index_.Blocks().back();
+  const WineReg::TBlock& last = index_->Blocks().back();
   if (!appends || !AppendingChangesTheLastBlock(text_.substr(last.Begin, last.End - last.Begin)))
     return;
-  const int32_t lastIndex = int32_t(index_.Blocks().size() - 1);
-  for (size_t k = index_.Keys().size(); k-- > 0;) {
-    if (index_.Keys()[k].Block != lastIndex) continue;
+  const int32_t lastIndex = int32_t(index_->Blocks().size() - 1);
+  for (size_t k = index_->Keys().size(); k-- > 0;) {
+    if (index_->Keys()[k].Block != lastIndex) continue;
     // Written anew, the key keeps what Wine read from it, the cut value included.
-    if (TState* state = State(index_.Path(int32_t(k))); state && state->Exists) {
+    if (TState* state = State(index_->Path(int32_t(k))); state && state->Exists) {
       state->Dirty = true;
       for (WineReg::TStoredValue& value : state->Content.Values)
         value.Changed = true;
@@ -251,9 +334,10 @@ void THive::KeepTheLastKeyApart() {
 }
 
 TComposed THive::Compose(const std::string& newFileHeader, uint64_t filetime) {
+  ReadWhole();
   KeepTheLastKeyApart();
   std::map<int32_t, TState*> firstBlock;  // block -> the changed key written in its place
-  std::vector<bool> dropped(index_.Blocks().size());
+  std::vector<bool> dropped(index_->Blocks().size());
   for (auto& [key, state] : states_) {
     if (!state.Dirty || state.Blocks.empty()) continue;
     firstBlock[state.Blocks[0]] = &state;
@@ -264,9 +348,9 @@ TComposed THive::Compose(const std::string& newFileHeader, uint64_t filetime) {
   if (text_.empty())
     out.AddOwned(newFileHeader);
   else
-    out.Add(text_.substr(0, index_.PreambleEnd()));
-  for (size_t b = 0; b < index_.Blocks().size(); ++b) {
-    const WineReg::TBlock& block = index_.Blocks()[b];
+    out.Add(text_.substr(0, index_->PreambleEnd()));
+  for (size_t b = 0; b < index_->Blocks().size(); ++b) {
+    const WineReg::TBlock& block = index_->Blocks()[b];
     if (!dropped[b]) {
       out.Add(text_.substr(block.Begin, block.End - block.Begin));
     } else if (auto it = firstBlock.find(int32_t(b)); it != firstBlock.end()) {

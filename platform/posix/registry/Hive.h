@@ -1,6 +1,8 @@
 // One registry file in memory: its text and key index as read, and the run's changes on
 // top of them. Keys are found through the index and parsed only when touched; writing back
-// copies the untouched blocks as they are. No disk access here.
+// copies the untouched blocks as they are. A file opened for reading is first only scanned
+// for the keys that lookups expect (KeyScan.h); it is read whole and indexed when a lookup
+// goes further, when the run lists subkeys or changes anything. No disk access here.
 #pragma once
 
 #include <map>
@@ -12,6 +14,7 @@
 #include "platform/Registry.h"
 #include "platform/posix/registry/FileIndex.h"
 #include "platform/posix/registry/KeyBlock.h"
+#include "platform/posix/registry/KeyScan.h"
 #include "platform/posix/registry/TextBuffer.h"
 
 namespace Platform::Posix {
@@ -23,14 +26,24 @@ class THive {
   /// `text` is the whole file; empty when there is no file yet.
   explicit THive(TRegText text);
   explicit THive(std::string text) : THive(TRegText(std::move(text))) {}
+  /// A file that is not empty, read from `source` only as far as lookups need.
+  explicit THive(std::unique_ptr<TTextSource> source) : source_(std::move(source)) {}
   THive(const THive&) = delete;
   THive& operator=(const THive&) = delete;
 
+  /// Prepares the lookups of the key at `query` and of the keys on its way (names in any
+  /// case): a file not read whole is scanned for them, unless an earlier scan found them.
+  /// A second path that is not the target of a link read before (`linked`) makes it read
+  /// the file whole: a run that looks up several paths looks up many.
+  void Expect(const TPath& query, bool linked = false);
+
   /// False when wineserver would refuse the file (bad first line or architecture).
-  bool Readable() const { return text_.empty() || index_.Readable(); }
-  WineReg::TArch Arch() const { return index_.Arch(); }
-  /// The file as read.
-  std::string_view Text() const { return text_; }
+  bool Readable() const;
+  WineReg::TArch Arch() const;
+  /// Whether there is no file (or an empty one).
+  bool Empty() const { return !source_ && text_.empty(); }
+  /// The file's first lines: at least its first 4096 bytes and the rest of the line there.
+  std::string_view Head() const;
   /// Whether the run changed anything.
   bool Changed() const;
 
@@ -69,6 +82,10 @@ class THive {
     WineReg::TKeyContent Content;
   };
   TState* State(const TPath& path);
+  /// Whether a scan answers lookups of `path`; if not, reads the file whole for them.
+  bool Scanned(const TPath& path);
+  /// Reads the file whole and indexes it, when it was only scanned so far.
+  void ReadWhole();
   bool HasSubKeys(const TPath& path);
   /// Calls visit(state) for the existing children of `path` that the run created, until it
   /// returns true.
@@ -82,8 +99,16 @@ class THive {
 
   TRegText holder_;
   std::string_view text_;
-  WineReg::TFileIndex index_;
+  std::unique_ptr<WineReg::TFileIndex> index_;
   std::map<std::u16string, TState> states_;  // by folded path
+
+  // While the file is only scanned: where to read it, the families of keys scanned for, the
+  // keys found and the contents read from their blocks (by folded path).
+  std::unique_ptr<TTextSource> source_;
+  std::vector<WineReg::TKeyFamily> families_;
+  bool queried_ = false;  // a scan for a path that was no link target
+  WineReg::TKeyScan scan_;
+  std::map<std::u16string, WineReg::TKeyContent> scannedContent_;
 };
 
 }  // namespace Platform::Posix

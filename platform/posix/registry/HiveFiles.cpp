@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -145,23 +146,11 @@ TRegText ReadLargeFile(const TFileDescriptor& fd, const std::string& path, size_
   return TRegText(std::string_view(text, done), capacity, ReleaseBig);
 }
 
-}  // namespace
-
-TRegText ReadRegistryFile(const std::string& path, TFileStamp& stamp) {
-  stamp = TFileStamp{};
-  TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.Valid()) {
-    if (errno == ENOENT || errno == ENOTDIR) return {};
-    Fail("Cannot read the registry file", path, errno);
-  }
-  struct stat st;
-  std::string text;
-  if (::fstat(fd.Get(), &st) == 0) {
-    stamp = StampOf(st);
-    // One more byte than the file has: its end shows without growing the buffer.
-    if (st.st_size >= kLargeFile) return ReadLargeFile(fd, path, size_t(st.st_size) + 1);
-    text.resize(size_t(st.st_size) + 1);
-  }
+// The whole file from its start; `size` is its size when it was opened.
+TRegText ReadOpenFile(const TFileDescriptor& fd, const std::string& path, off_t size) {
+  // One more byte than the file has: its end shows without growing the buffer.
+  if (size >= kLargeFile) return ReadLargeFile(fd, path, size_t(size) + 1);
+  std::string text(size_t(size) + 1, '\0');
   size_t done = 0;
   for (;;) {
     if (done == text.size()) text.resize(text.size() + 65536);  // the file grew meanwhile
@@ -173,6 +162,65 @@ TRegText ReadRegistryFile(const std::string& path, TFileStamp& stamp) {
   }
   text.resize(done);
   return TRegText(std::move(text));
+}
+
+// A registry file kept open, read in pieces by a scan and whole when that is needed.
+class TRegFileSource final : public TTextSource {
+ public:
+  TRegFileSource(TFileDescriptor fd, std::string path, off_t size)
+      : fd_(std::move(fd)), path_(std::move(path)), size_(size) {}
+
+  size_t ReadAt(size_t offset, char* out, size_t size) override {
+    for (;;) {
+      ssize_t n = ::pread(fd_.Get(), out, size, off_t(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) Fail("Cannot read the registry file", path_, errno);
+      return size_t(n);
+    }
+  }
+
+  TRegText ReadAll() override {
+    if (::lseek(fd_.Get(), 0, SEEK_SET) != 0) Fail("Cannot read the registry file", path_, errno);
+    return ReadOpenFile(fd_, path_, size_);
+  }
+
+ private:
+  TFileDescriptor fd_;
+  std::string path_;
+  off_t size_;
+};
+
+// The open file and its stamp; not valid when the file is missing.
+TFileDescriptor OpenForReading(const std::string& path, TFileStamp& stamp, off_t& size) {
+  stamp = TFileStamp{};
+  size = 0;
+  TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) {
+    if (errno == ENOENT || errno == ENOTDIR) return TFileDescriptor();
+    Fail("Cannot read the registry file", path, errno);
+  }
+  struct stat st;
+  if (::fstat(fd.Get(), &st) == 0) {
+    stamp = StampOf(st);
+    size = st.st_size;
+  }
+  return fd;
+}
+
+}  // namespace
+
+TRegText ReadRegistryFile(const std::string& path, TFileStamp& stamp) {
+  off_t size;
+  TFileDescriptor fd = OpenForReading(path, stamp, size);
+  if (!fd.Valid()) return {};
+  return ReadOpenFile(fd, path, size);
+}
+
+std::unique_ptr<TTextSource> OpenRegistryFile(const std::string& path, TFileStamp& stamp) {
+  off_t size;
+  TFileDescriptor fd = OpenForReading(path, stamp, size);
+  if (!fd.Valid() || size == 0) return nullptr;
+  return std::make_unique<TRegFileSource>(std::move(fd), path, size);
 }
 
 std::string ReadFileHead(const std::string& path, size_t bytes) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/posix/registry/TextBuffer.h"
@@ -16,6 +17,7 @@ class TFileDescriptor {
  public:
   explicit TFileDescriptor(int fd = -1) : fd_(fd) {}
   ~TFileDescriptor() { Close(); }
+  TFileDescriptor(TFileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   TFileDescriptor(const TFileDescriptor&) = delete;
   TFileDescriptor& operator=(const TFileDescriptor&) = delete;
 
@@ -54,6 +56,10 @@ TFileStamp StampOf(const std::string& path);
 /// The whole file and its stamp; a missing file gives the empty text. Fails with ERegistryException
 /// naming the file when it exists but cannot be read.
 TRegText ReadRegistryFile(const std::string& path, TFileStamp& stamp);
+
+/// The file kept open to be read in pieces or whole, and its stamp; nullptr when the file
+/// is missing or empty. Fails as ReadRegistryFile does.
+std::unique_ptr<TTextSource> OpenRegistryFile(const std::string& path, TFileStamp& stamp);
 
 /// The first `bytes` bytes of the file (fewer when it is shorter or cannot be read).
 std::string ReadFileHead(const std::string& path, size_t bytes);

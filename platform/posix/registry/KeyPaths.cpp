@@ -18,7 +18,7 @@ bool IsWow64Node(std::u16string_view name) {
 // machine file of a 64-bit prefix, or a new one (it gets #arch=win64).
 bool Has32BitView(TRegFile& file, THive& hive) {
   return Backend().IsMachine(file) && hive.Arch() != TArch::Win32 &&
-         !(hive.Arch() == TArch::None && !hive.Text().empty());
+         !(hive.Arch() == TArch::None && !hive.Empty());
 }
 
 // A 32-bit program that descends into `next` below a key with a Wow6432Node subkey lands in
@@ -36,7 +36,7 @@ TPath Wow64Redirect(TRegFile& file, THive& hive, TPath key, std::u16string_view 
 
 // The SID in user.reg's second line ("All keys relative to REGISTRY\\User\\<SID>").
 std::u16string UserSid(THive& hive) {
-  std::string_view text = hive.Text();
+  std::string_view text = hive.Head();
   size_t at = text.find("REGISTRY\\\\User\\\\");
   size_t end = text.find('\n', at);
   if (at == std::string_view::npos || end == std::string_view::npos || at > 200)
@@ -64,10 +64,11 @@ bool FollowLinkTarget(TRegFile*& file, TPath& key, bool write, int depth) {
     file = &Backend().File(TRegRoot::LocalMachine), skip = 1;
   } else if (parts.size() >= 2 && Fold(parts[0]) == u"user") {
     file = &Backend().File(TRegRoot::CurrentUser), skip = 2;
-    if (Fold(parts[1]) != Fold(UserSid(Backend().Use(*file, write)))) return false;
   } else {
     return false;
   }
+  if (!write) Backend().UseFor(*file, TPath(parts.begin() + ptrdiff_t(skip), parts.end()), true);
+  if (skip == 2 && Fold(parts[1]) != Fold(UserSid(Backend().Use(*file, write)))) return false;
   key.clear();
   for (size_t i = skip; i < parts.size(); ++i) {
     auto name = Backend().Use(*file, write).ChildName(key, parts[i]);
@@ -91,6 +92,7 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
   std::optional<TPath> parts = SplitRegKeyPath(path);
   if (!parts) return std::nullopt;
   TRegFile* file = &Backend().File(root);
+  if (!create) Backend().UseFor(*file, *parts);  // a read scans for the keys on its way alone
   TPath key;
   size_t i = 0;
   if (!parts->empty()) key = Wow64Redirect(*file, Backend().Use(*file, create), key, (*parts)[0]);

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Platform::WineReg {
 namespace {
 
@@ -235,6 +239,73 @@ bool TLineReader::Next(std::string_view& content) {
     content.remove_suffix(1);
   pos_ = nl < text_.size() ? nl + 1 : text_.size();
   return true;
+}
+
+namespace {
+
+// The line ends and backslashes among the 64 bytes at `at` (fewer at the end of the text).
+inline void LoadMasks(const char* p, size_t at, size_t size, uint64_t& ends, uint64_t& slashes) {
+#if defined(__SSE2__)
+  if (at + 64 <= size) {
+    const __m128i newline = _mm_set1_epi8('\n'), zero = _mm_setzero_si128(),
+                  backslash = _mm_set1_epi8('\\');
+    uint64_t e = 0, b = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 16 * k));
+      e |= uint64_t(uint32_t(_mm_movemask_epi8(
+               _mm_or_si128(_mm_cmpeq_epi8(x, newline), _mm_cmpeq_epi8(x, zero)))))
+           << (16 * k);
+      b |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(x, backslash)))) << (16 * k);
+    }
+    ends = e, slashes = b;
+    return;
+  }
+#endif
+  ends = slashes = 0;
+  for (size_t i = 0; i < 64 && at + i < size; ++i) {
+    char c = p[at + i];
+    if (c == '\n' || c == '\0') ends |= uint64_t(1) << i;
+    if (c == '\\') slashes |= uint64_t(1) << i;
+  }
+}
+
+}  // namespace
+
+size_t TLineEnds::SkipPlainLines(size_t from, size_t& end) {
+  // Locals, so that the compiler keeps them in registers: the text could alias the members.
+  const char* const p = p_;
+  const size_t size = size_;
+  size_t base = base_;
+  uint64_t ends = ends_, slashes = slashes_;
+  for (size_t s = from;;) {
+    if (s < base || s >= base + 64) {  // blocks at multiples of 64: short lines share them
+      base = s & ~size_t(63);
+      LoadMasks(p, base, size, ends, slashes);
+    }
+    const uint64_t keep = ~uint64_t(0) << (s - base);
+    uint64_t e = ends & keep, b = slashes & keep;
+    bool backslash = false;
+    while (!e) {
+      backslash |= b != 0;
+      base += 64;
+      if (base >= size) {
+        base_ = base, ends_ = slashes_ = 0;
+        end = size;
+        return s;
+      }
+      LoadMasks(p, base, size, ends, slashes);
+      e = ends, b = slashes;
+    }
+    const unsigned bit = unsigned(__builtin_ctzll(e));
+    backslash |= (b & ((uint64_t(1) << bit) - 1)) != 0;
+    end = base + bit;
+    if (p[end] == '\n' && PlainLine(p, s, end, backslash)) {
+      s = end + 1;
+      continue;
+    }
+    base_ = base, ends_ = ends, slashes_ = slashes;
+    return s;
+  }
 }
 
 std::string_view TrimLeft(std::string_view line) {

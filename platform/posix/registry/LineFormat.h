@@ -59,6 +59,39 @@ class TLineReader {
   size_t pos_;
 };
 
+/// Whether the line [s, e) of `text`, ended by "\n", is one that no scan of keys needs to
+/// read: it is empty, or it heads no block, starts with no blank, is no "#arch=" or "#link"
+/// line, and holds no backslash (so that no value on it can go on over the next line).
+inline bool PlainLine(const char* text, size_t s, size_t e, bool backslash) {
+  if (s == e) return true;
+  char first = text[s];
+  if (first == '[' || first == ' ' || (first >= '\t' && first <= '\r')) return false;
+  if (first == '#' && e > s + 1 && (text[s + 1] == 'a' || text[s + 1] == 'l')) return false;
+  return !backslash;
+}
+
+/// The lines of a text, 64 bytes at a time, for scans that skip most lines unread.
+class TLineEnds {
+ public:
+  TLineEnds(const char* text, size_t size) : p_(text), size_(size) {}
+  /// The start of the first line at or after the line start `from` that is not plain
+  /// (PlainLine), with its end ("\n", NUL or the size of the text) in `end`.
+  size_t SkipPlainLines(size_t from, size_t& end);
+
+ private:
+  const char* p_;
+  size_t size_;
+  size_t base_ = SIZE_MAX - 64;
+  uint64_t ends_ = 0, slashes_ = 0;  // bits of the 64 bytes at base_
+};
+
+/// Whether a value line (after leading blanks) may go on over the next line: only hex data
+/// does, through a backslash after it.
+inline bool MayContinue(std::string_view line) {
+  size_t hex = line.find("hex");
+  return hex != std::string_view::npos && line.find('\\', hex + 3) != std::string_view::npos;
+}
+
 /// Skips the blanks (isspace) at the start of a line.
 std::string_view TrimLeft(std::string_view line);
 

@@ -1,5 +1,6 @@
-// The text of a registry file as the backend holds it, in memory that the backend chose;
-// and a new text made of pieces, most of them still in the old one.
+// The text of a registry file as the backend holds it, in memory that the backend chose; a
+// file that can also be read in pieces; and a new text made of pieces, most of them still in
+// the old one.
 #pragma once
 
 #include <deque>
@@ -44,6 +45,16 @@ class TRegText {
   std::string_view view_;
   size_t capacity_ = 0;
   TRelease release_ = nullptr;
+};
+
+/// A registry file that can be read in pieces, or whole.
+class TTextSource {
+ public:
+  virtual ~TTextSource() = default;
+  /// Reads up to `size` bytes at `offset` into `out`: the count read, 0 at the end.
+  virtual size_t ReadAt(size_t offset, char* out, size_t size) = 0;
+  /// The whole text.
+  virtual TRegText ReadAll() = 0;
 };
 
 /// A file's new text as a sequence of pieces: views into the old text, and new lines.
