@@ -95,7 +95,7 @@ TEST(FileLookupCache, SeesTheRunsOwnChanges) {
     EXPECT_FALSE(Platform::FileExists(file));
     EXPECT_TRUE(Platform::CopyFileReplacing(folder + u"\\source.dcu", file));
     EXPECT_TRUE(Platform::FileExists(file));
-    EXPECT_EQ(Platform::ShortPathName(file), file);
+    EXPECT_NE(Platform::ShortPathName(file), u"");
     EXPECT_TRUE(Platform::RemoveFile(file));
     EXPECT_FALSE(Platform::FileExists(file));
     EXPECT_EQ(Platform::ShortPathName(file), u"");

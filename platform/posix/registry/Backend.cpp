@@ -48,7 +48,8 @@ void TBackend::Load(TRegFile& f) {
 }
 
 THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
-  if (f.Hive && StampOf(f.Path) == f.Stamp) {
+  if (f.Hive && (f.StampChecked || StampOf(f.Path) == f.Stamp)) {
+    f.StampChecked = lock_ != nullptr;
     f.Hive->Expect(query, linked);
     return *f.Hive;
   }
@@ -57,11 +58,12 @@ THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
   if (f.Log.empty()) source = OpenRegistryFile(f.Path, stamp);  // a replay needs it whole
   if (!source) {
     Load(f);
-    return *f.Hive;
+  } else {
+    auto hive = std::make_unique<THive>(std::move(source));
+    hive->Expect(query, linked);
+    Accept(f, std::move(hive), stamp);
   }
-  auto hive = std::make_unique<THive>(std::move(source));
-  hive->Expect(query, linked);
-  Accept(f, std::move(hive), stamp);
+  f.StampChecked = lock_ != nullptr;
   return *f.Hive;
 }
 
