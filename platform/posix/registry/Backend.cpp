@@ -48,8 +48,8 @@ void TBackend::Load(TRegFile& f) {
 }
 
 THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
-  if (f.Hive && (f.StampChecked || StampOf(f.Path) == f.Stamp)) {
-    f.StampChecked = lock_ != nullptr;
+  if (f.Hive && (LookedAt(f) || StampOf(f.Path) == f.Stamp)) {
+    MarkLookedAt(f);
     f.Hive->Expect(query, linked);
     return *f.Hive;
   }
@@ -63,7 +63,7 @@ THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
     hive->Expect(query, linked);
     Accept(f, std::move(hive), stamp);
   }
-  f.StampChecked = lock_ != nullptr;
+  MarkLookedAt(f);
   return *f.Hive;
 }
 
@@ -109,6 +109,7 @@ void TBackend::Commit() {
   if (changed && WineserverRuns(prefix_))
     throw ERegistryException(FromUtf8("A wineserver started on " + prefix_ +
                                       ": the registry changes of this run are not saved"));
+  BeginOperation();
   for (TRegFile* f : {&user_, &system_})
     f->StampChecked = false;
   for (TRegFile* f : {&user_, &system_}) {
@@ -185,7 +186,10 @@ class TPosixKey final : public TRegKey {
   }
 
  private:
-  THive& Hive(bool write) const { return Backend().Use(*at_.File, write); }
+  THive& Hive(bool write) const {
+    Backend().BeginOperation();
+    return Backend().Use(*at_.File, write);
+  }
 
   TLocation at_;
 };

@@ -3,6 +3,7 @@
 // commit that writes the changed files back.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ struct TRegFile {
   // The stamp was compared while this run held the write lock: until the lock goes, only a
   // wineserver could replace the file, and the commit looks for that itself.
   bool StampChecked = false;
+  // The registry operation in which the stamp was last compared.
+  uint64_t CheckedIn = 0;
   // The run's changes, replayed when another program replaced the file under the lock.
   std::vector<std::function<void(THive&)>> Log;
 };
@@ -39,13 +42,17 @@ class TBackend {
   TRegFile& Other(const TRegFile& f) { return &f == &user_ ? system_ : user_; }
   bool IsMachine(const TRegFile& f) const { return &f == &system_; }
 
-  /// The file's current content, read again when it changed since the last look. Under the
-  /// write lock it is looked at once, not at every access of a long run.
+  /// Starts a registry operation (a key opened, created or deleted, a key's values read or
+  /// written): each operation sees the files as they are when it starts.
+  void BeginOperation() { ++operation_; }
+
+  /// The file's current content, read again when it changed since the last look. A file is
+  /// looked at once per operation, and under the write lock once for the whole run.
   THive& Use(TRegFile& f, bool write) {
     if (write) Lock();
-    if (!f.Hive || !f.StampChecked) {
+    if (!f.Hive || !LookedAt(f)) {
       if (!f.Hive || StampOf(f.Path) != f.Stamp) Load(f);
-      f.StampChecked = lock_ != nullptr;
+      MarkLookedAt(f);
     }
     return *f.Hive;
   }
@@ -76,12 +83,18 @@ class TBackend {
   }
   void Lock();
   void Load(TRegFile& f);
+  bool LookedAt(const TRegFile& f) const { return f.StampChecked || f.CheckedIn == operation_; }
+  void MarkLookedAt(TRegFile& f) {
+    f.StampChecked = lock_ != nullptr;
+    f.CheckedIn = operation_;
+  }
   void Accept(TRegFile& f, std::unique_ptr<THive> hive, const TFileStamp& stamp);
   std::string NewFileHeader(TRegFile& f);
 
   std::string prefix_;
   TRegFile user_, system_;
   std::unique_ptr<TPrefixLock> lock_;
+  uint64_t operation_ = 1;
 };
 
 TBackend& Backend();

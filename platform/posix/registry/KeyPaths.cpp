@@ -92,6 +92,7 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
   std::optional<TPath> parts = SplitRegKeyPath(path);
   if (!parts) return std::nullopt;
   TRegFile* file = &Backend().File(root);
+  Backend().BeginOperation();
   if (!create) Backend().UseFor(*file, *parts);  // a read scans for the keys on its way alone
   TPath key;
   size_t i = 0;
