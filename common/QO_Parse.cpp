@@ -31,11 +31,21 @@ constexpr TCharSet kNumberEdge{u" +-.", 16};
 // What ends a word besides the codes up to 32.
 constexpr TCharSet kWordBreaks{u"!()*,/;<=>?:", 32};
 
+// Two more bits for the ASCII characters: those that make a word other than plain ASCII
+// (see TWordFacts), and the lower-case letters.
+constexpr uint8_t kNotPlainBit = 64;
+constexpr uint8_t kLowerBit = 128;
+
 constexpr std::array<uint8_t, 128> kAsciiSets = [] {
   std::array<uint8_t, 128> bits{};
   for (const TCharSet& set : {kSymbols, kLead, kTrail, kIgnoredSingles, kNumberEdge, kWordBreaks})
     for (char16_t c : set.Chars)
       if (c < 128) bits[c] |= set.Bit;
+  for (char16_t c = 0; c <= 32; ++c)
+    bits[c] |= kNotPlainBit;
+  bits[127] |= kNotPlainBit;
+  for (char16_t c = u'a'; c <= u'z'; ++c)
+    bits[c] |= kNotPlainBit | kLowerBit;
   return bits;
 }();
 
@@ -57,12 +67,27 @@ constexpr std::array<View, 10> kOrdinalWords = {u"FIRST", u"SECOND", u"THIRD",  
                                                 u"FIFTH", u"SIXTH",  u"SEVENTH", u"EIGHTH",
                                                 u"NINTH", u"TENTH"};
 
-// Printable ASCII without lower case: two such words are equal by the list comparison
-// only when they are identical (a test holds the collation to that).
-bool IsPlainAscii(std::u16string_view word) {
-  for (char16_t c : word)
-    if (c <= 32 || c >= 127 || (c >= u'a' && c <= u'z')) return false;
-  return true;
+// What AddWord needs to know of a normalized word, found in one pass over it.
+struct TWordFacts {
+  uint32_t Hash;    // FNV-1a over the code units, folded to 32 bits
+  bool HasSymbols;  // holds a character CollectSymbols reports
+  // Printable ASCII without lower case: two such words are equal by the list comparison
+  // only when they are identical (a test holds the collation to that).
+  bool PlainAscii;
+};
+
+TWordFacts ExamineWord(std::u16string_view word) {
+  uint64_t hash = 0xCBF29CE484222325u;
+  uint8_t sets = 0;
+  for (char16_t c : word) {
+    hash = (hash ^ c) * 0x100000001B3u;
+    if (c < 128)
+      sets |= kAsciiSets[c];
+    else
+      sets |= kNotPlainBit | (kSymbols.Contains(c) ? kSymbols.Bit : 0);
+  }
+  return {static_cast<uint32_t>(hash ^ (hash >> 32)), (sets & kSymbols.Bit) != 0,
+          (sets & kNotPlainBit) == 0};
 }
 
 bool IsDigit(char16_t c) {
@@ -101,7 +126,7 @@ View StripTrailing(View text, char16_t c) {
 // nearly all words are once the text is in upper case, stay as they are.
 bool MayChangeCase(View text) {
   for (char16_t c : text)
-    if (c >= 128 || (c >= u'a' && c <= u'z')) return true;
+    if (c >= 128 || (kAsciiSets[c] & kLowerBit) != 0) return true;
   return false;
 }
 
@@ -153,14 +178,6 @@ size_t CutLength(View word, int32_t limit) {
   return cut;
 }
 
-// FNV-1a over the code units, folded to 32 bits.
-uint32_t HashWord(View word) {
-  uint64_t hash = 0xCBF29CE484222325u;
-  for (char16_t c : word)
-    hash = (hash ^ c) * 0x100000001B3u;
-  return static_cast<uint32_t>(hash ^ (hash >> 32));
-}
-
 }  // namespace
 
 bool IsWordBreak(char16_t c) {
@@ -202,10 +219,13 @@ void ReplaceAllText(std::u16string& text, View find, View replacement) {
   text = std::move(result);
 }
 
-std::u16string MarkInitials(View text) {
+namespace {
+
+// MarkInitials into `result`, which it replaces.
+void MarkInitialsInto(View text, std::u16string& result) {
   // Inserting from the end leaves every position before the insertion as it was, so the
   // tests read the original text and the result can be built front to back.
-  std::u16string result;
+  result.clear();
   result.reserve(text.size() + text.size() / 2 + 1);  // room for PrepareText's final space
   size_t copied = 0;
   for (size_t i = 1; i < text.size(); ++i) {
@@ -216,6 +236,13 @@ std::u16string MarkInitials(View text) {
     }
   }
   result.append(text.substr(copied));
+}
+
+}  // namespace
+
+std::u16string MarkInitials(View text) {
+  std::u16string result;
+  MarkInitialsInto(text, result);
   return result;
 }
 
@@ -254,7 +281,12 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
   };
   try {
     target->Clear();
-    ScanWords(PrepareText(text));
+    // The buffer is this call's while it runs: a nested parse (from a target's
+    // notification) finds none and makes its own.
+    std::u16string prepared = std::move(prepared_);
+    PrepareText(text, prepared);
+    ScanWords(prepared);
+    prepared_ = std::move(prepared);
   } catch (...) {
     finish();
     throw;
@@ -263,14 +295,25 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
 }
 
 // Upper case, single spaces, symbols that join words pulled tight ("SMITH & JONES" ->
-// "SMITH&JONES"), one-character words marked as initials, and a final space.
-std::u16string TQO_ParseWordList::PrepareText(View text) const {
-  std::u16string s = Platform::UpperCase(TrimView(text));
-  if (!HasTightenPair(s)) return MarkInitials(s) + u' ';
-  const std::u16string symbols = CollectSymbols(s);
+// "SMITH&JONES"), one-character words marked as initials, and a final space; into
+// `prepared`, which it replaces.
+void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) const {
+  text = TrimView(text);
+  std::u16string upper;
+  if (MayChangeCase(text)) {
+    upper = Platform::UpperCase(text);
+    text = upper;
+  }
+  if (!HasTightenPair(text)) {
+    MarkInitialsInto(text, prepared);
+    prepared.push_back(u' ');
+    return;
+  }
+  std::u16string s(text);
   ReplaceAllText(s, u"  ", u" ");
+  // No replacement adds or removes a symbol that a later one asks for.
   auto tighten = [&](char16_t symbol, View doubled, View before, View after) {
-    if (symbols.find(symbol) == std::u16string::npos) return;
+    if (s.find(symbol) == std::u16string::npos) return;
     if (!doubled.empty()) ReplaceAllText(s, doubled, u" ");
     ReplaceAllText(s, before, View(&symbol, 1));
     if (!after.empty()) ReplaceAllText(s, after, View(&symbol, 1));
@@ -280,7 +323,8 @@ std::u16string TQO_ParseWordList::PrepareText(View text) const {
   tighten(u'.', u"", u" .", u"");
   tighten(u'+', u"++", u" +", u"+ ");
   ReplaceAllText(s, u"  ", u" ");
-  return MarkInitials(s) + u' ';
+  MarkInitialsInto(s, prepared);
+  prepared.push_back(u' ');
 }
 
 // Adds each word of the prepared text (which ends in a space), and the runs of initials
@@ -324,12 +368,11 @@ void TQO_ParseWordList::AddWord(View word) {
   // kMaxDerivedWords new ones, a word derives no more, so that no text makes a parse hang.
   const bool derived = depth_ > 0;
   if (derived && derivedLeft_ == 0) return;
-  if (!seenWords_.Add(w)) return;
+  const TWordFacts facts = ExamineWord(w);
+  if (!seenWords_.Add(w, facts.Hash, facts.PlainAscii)) return;
   derivedLeft_ = derived ? derivedLeft_ - 1 : kMaxDerivedWords;
   // Most words hold no symbol: they need no list of them.
-  const bool hasSymbols =
-      std::any_of(w.begin(), w.end(), [](char16_t c) { return kSymbols.Contains(c); });
-  const std::u16string symbols = hasSymbols ? CollectSymbols(w) : std::u16string();
+  const std::u16string symbols = facts.HasSymbols ? CollectSymbols(w) : std::u16string();
   if (!symbols.empty()) {
     struct TDeeper {
       int& Depth;
@@ -357,8 +400,7 @@ void TQO_ParseWordList::TSeenWords::Clear() {
   collating_ = false;
 }
 
-bool TQO_ParseWordList::TSeenWords::Add(View word) {
-  const uint32_t hash = HashWord(word);
+bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
@@ -369,7 +411,7 @@ bool TQO_ParseWordList::TSeenWords::Add(View word) {
   chars_.append(word);
   slots_[slot] = static_cast<uint32_t>(entries_.size());
   if (entries_.size() * 2 > slots_.size()) Grow();
-  if (!collating_ && IsPlainAscii(word)) return true;
+  if (!collating_ && plainAscii) return true;
   auto keyOf = [](View w) {
     std::string key;
     Platform::AppendSortKey(w, false, key);
@@ -471,6 +513,10 @@ void TQO_ParseWordList::Output(View w, bool hasSymbols) {
 }
 
 void TQO_ParseWordList::AddNumberForms(View w) {
+  // Most words begin with two characters that no stripping below removes, the first not
+  // one a number or ordinal token begins with: such a word adds no number form.
+  auto kept = [](char16_t c) { return !IsWhitespace(c) && !kNumberEdge.Contains(c); };
+  if (w.size() > 1 && kept(w[0]) && kept(w[1]) && !IsDigit(w[0]) && w[0] != u'$') return;
   w = StripTrailing(TrimRightView(StripLeading(TrimLeftView(w), kNumberEdge)), kNumberEdge);
   if (w.empty()) return;
   w = StripLeading(TrimLeftView(w), u'0');
