@@ -143,6 +143,21 @@ View NormalizeWord(View word, std::u16string& upper) {
   return TrimView(w);
 }
 
+// ReplaceAllText for a pair of characters and one in its place, done in place: what is
+// written never overtakes what is still to be read.
+void ReplacePair(std::u16string& text, char16_t first, char16_t second, char16_t replacement) {
+  size_t out = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == first && i + 1 < text.size() && text[i + 1] == second) {
+      text[out++] = replacement;
+      i += 2;
+    } else {
+      text[out++] = text[i++];
+    }
+  }
+  text.resize(out);
+}
+
 // Whether `text` holds one of the pairs that PrepareText replaces: two spaces, or a space
 // next to "&", "-" or "+" (also before "."), or one of "&&", "--", "++". Without one no
 // replacement changes anything, since each replacement needs one of these pairs.
@@ -154,6 +169,13 @@ bool HasTightenPair(View text) {
       return true;
   }
   return false;
+}
+
+// False for most words, which begin with two characters that AddNumberForms does not strip,
+// the first not one that a number or ordinal token begins with: they add no number form.
+bool MayHaveNumberForm(View w) {
+  auto kept = [](char16_t c) { return !IsWhitespace(c) && !kNumberEdge.Contains(c); };
+  return w.size() < 2 || !kept(w[0]) || !kept(w[1]) || IsDigit(w[0]) || w[0] == u'$';
 }
 
 // Whether a number form counts as a number: "0", or a text the classic conversion reads as
@@ -309,20 +331,20 @@ void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) const {
     prepared.push_back(u' ');
     return;
   }
-  std::u16string s(text);
-  ReplaceAllText(s, u"  ", u" ");
+  std::u16string s = upper.empty() ? std::u16string(text) : std::move(upper);
+  ReplacePair(s, u' ', u' ', u' ');
   // No replacement adds or removes a symbol that a later one asks for.
-  auto tighten = [&](char16_t symbol, View doubled, View before, View after) {
+  auto tighten = [&](char16_t symbol, bool doubled, bool after) {
     if (s.find(symbol) == std::u16string::npos) return;
-    if (!doubled.empty()) ReplaceAllText(s, doubled, u" ");
-    ReplaceAllText(s, before, View(&symbol, 1));
-    if (!after.empty()) ReplaceAllText(s, after, View(&symbol, 1));
+    if (doubled) ReplacePair(s, symbol, symbol, u' ');
+    ReplacePair(s, u' ', symbol, symbol);
+    if (after) ReplacePair(s, symbol, u' ', symbol);
   };
-  tighten(u'&', u"&&", u" &", u"& ");
-  tighten(u'-', u"--", u" -", u"- ");
-  tighten(u'.', u"", u" .", u"");
-  tighten(u'+', u"++", u" +", u"+ ");
-  ReplaceAllText(s, u"  ", u" ");
+  tighten(u'&', true, true);
+  tighten(u'-', true, true);
+  tighten(u'.', false, false);
+  tighten(u'+', true, true);
+  ReplacePair(s, u' ', u' ', u' ');
   MarkInitialsInto(s, prepared);
   prepared.push_back(u' ');
 }
@@ -383,7 +405,7 @@ void TQO_ParseWordList::AddWord(View word) {
   }
   // After the derived words, so that they precede the word they come from.
   Output(w, !symbols.empty());
-  AddNumberForms(w);
+  if (MayHaveNumberForm(w)) AddNumberForms(w);
 }
 
 void TQO_ParseWordList::TSeenWords::Clear() {
@@ -412,6 +434,11 @@ bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAsci
   slots_[slot] = static_cast<uint32_t>(entries_.size());
   if (entries_.size() * 2 > slots_.size()) Grow();
   if (!collating_ && plainAscii) return true;
+  return AddCollated(word);
+}
+
+// Kept apart from Add, which most words leave before it gets here.
+bool TQO_ParseWordList::TSeenWords::AddCollated(View word) {
   auto keyOf = [](View w) {
     std::string key;
     Platform::AppendSortKey(w, false, key);
@@ -513,10 +540,6 @@ void TQO_ParseWordList::Output(View w, bool hasSymbols) {
 }
 
 void TQO_ParseWordList::AddNumberForms(View w) {
-  // Most words begin with two characters that no stripping below removes, the first not
-  // one a number or ordinal token begins with: such a word adds no number form.
-  auto kept = [](char16_t c) { return !IsWhitespace(c) && !kNumberEdge.Contains(c); };
-  if (w.size() > 1 && kept(w[0]) && kept(w[1]) && !IsDigit(w[0]) && w[0] != u'$') return;
   w = StripTrailing(TrimRightView(StripLeading(TrimLeftView(w), kNumberEdge)), kNumberEdge);
   if (w.empty()) return;
   w = StripLeading(TrimLeftView(w), u'0');

@@ -80,6 +80,7 @@ class TQO_ParseWordList {
       return std::u16string_view(chars_.data() + e.Offset, e.Length);
     }
     void Grow();
+    bool AddCollated(std::u16string_view word);
 
     // The words seen, one after the other in chars_, and an index of them by hash (open
     // addressing: each slot holds the position of a word in entries_ plus one, or 0).
