@@ -31,11 +31,21 @@ constexpr TCharSet kNumberEdge{u" +-.", 16};
 // What ends a word besides the codes up to 32.
 constexpr TCharSet kWordBreaks{u"!()*,/;<=>?:", 32};
 
+// Two more bits for the ASCII characters: those that make a word other than plain ASCII
+// (see TWordFacts), and the lower-case letters.
+constexpr uint8_t kNotPlainBit = 64;
+constexpr uint8_t kLowerBit = 128;
+
 constexpr std::array<uint8_t, 128> kAsciiSets = [] {
   std::array<uint8_t, 128> bits{};
   for (const TCharSet& set : {kSymbols, kLead, kTrail, kIgnoredSingles, kNumberEdge, kWordBreaks})
     for (char16_t c : set.Chars)
       if (c < 128) bits[c] |= set.Bit;
+  for (char16_t c = 0; c <= 32; ++c)
+    bits[c] |= kNotPlainBit;
+  bits[127] |= kNotPlainBit;
+  for (char16_t c = u'a'; c <= u'z'; ++c)
+    bits[c] |= kNotPlainBit | kLowerBit;
   return bits;
 }();
 
@@ -57,12 +67,27 @@ constexpr std::array<View, 10> kOrdinalWords = {u"FIRST", u"SECOND", u"THIRD",  
                                                 u"FIFTH", u"SIXTH",  u"SEVENTH", u"EIGHTH",
                                                 u"NINTH", u"TENTH"};
 
-// Printable ASCII without lower case: two such words are equal by the list comparison
-// only when they are identical (a test holds the collation to that).
-bool IsPlainAscii(std::u16string_view word) {
-  for (char16_t c : word)
-    if (c <= 32 || c >= 127 || (c >= u'a' && c <= u'z')) return false;
-  return true;
+// What AddWord needs to know of a normalized word, found in one pass over it.
+struct TWordFacts {
+  uint32_t Hash;    // FNV-1a over the code units, folded to 32 bits
+  bool HasSymbols;  // holds a character CollectSymbols reports
+  // Printable ASCII without lower case: two such words are equal by the list comparison
+  // only when they are identical (a test holds the collation to that).
+  bool PlainAscii;
+};
+
+TWordFacts ExamineWord(std::u16string_view word) {
+  uint64_t hash = 0xCBF29CE484222325u;
+  uint8_t sets = 0;
+  for (char16_t c : word) {
+    hash = (hash ^ c) * 0x100000001B3u;
+    if (c < 128)
+      sets |= kAsciiSets[c];
+    else
+      sets |= kNotPlainBit | (kSymbols.Contains(c) ? kSymbols.Bit : 0);
+  }
+  return {static_cast<uint32_t>(hash ^ (hash >> 32)), (sets & kSymbols.Bit) != 0,
+          (sets & kNotPlainBit) == 0};
 }
 
 bool IsDigit(char16_t c) {
@@ -101,7 +126,7 @@ View StripTrailing(View text, char16_t c) {
 // nearly all words are once the text is in upper case, stay as they are.
 bool MayChangeCase(View text) {
   for (char16_t c : text)
-    if (c >= 128 || (c >= u'a' && c <= u'z')) return true;
+    if (c >= 128 || (kAsciiSets[c] & kLowerBit) != 0) return true;
   return false;
 }
 
@@ -118,6 +143,21 @@ View NormalizeWord(View word, std::u16string& upper) {
   return TrimView(w);
 }
 
+// ReplaceAllText for a pair of characters and one in its place, done in place: what is
+// written never overtakes what is still to be read.
+void ReplacePair(std::u16string& text, char16_t first, char16_t second, char16_t replacement) {
+  size_t out = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == first && i + 1 < text.size() && text[i + 1] == second) {
+      text[out++] = replacement;
+      i += 2;
+    } else {
+      text[out++] = text[i++];
+    }
+  }
+  text.resize(out);
+}
+
 // Whether `text` holds one of the pairs that PrepareText replaces: two spaces, or a space
 // next to "&", "-" or "+" (also before "."), or one of "&&", "--", "++". Without one no
 // replacement changes anything, since each replacement needs one of these pairs.
@@ -129,6 +169,13 @@ bool HasTightenPair(View text) {
       return true;
   }
   return false;
+}
+
+// False for most words, which begin with two characters that AddNumberForms does not strip,
+// the first not one that a number or ordinal token begins with: they add no number form.
+bool MayHaveNumberForm(View w) {
+  auto kept = [](char16_t c) { return !IsWhitespace(c) && !kNumberEdge.Contains(c); };
+  return w.size() < 2 || !kept(w[0]) || !kept(w[1]) || IsDigit(w[0]) || w[0] == u'$';
 }
 
 // Whether a number form counts as a number: "0", or a text the classic conversion reads as
@@ -151,14 +198,6 @@ size_t CutLength(View word, int32_t limit) {
   if (cut >= word.size()) return word.size();
   if (word[cut - 1] >= 0xD800 && word[cut - 1] <= 0xDBFF) --cut;
   return cut;
-}
-
-// FNV-1a over the code units, folded to 32 bits.
-uint32_t HashWord(View word) {
-  uint64_t hash = 0xCBF29CE484222325u;
-  for (char16_t c : word)
-    hash = (hash ^ c) * 0x100000001B3u;
-  return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
 
 }  // namespace
@@ -202,10 +241,13 @@ void ReplaceAllText(std::u16string& text, View find, View replacement) {
   text = std::move(result);
 }
 
-std::u16string MarkInitials(View text) {
+namespace {
+
+// MarkInitials into `result`, which it replaces.
+void MarkInitialsInto(View text, std::u16string& result) {
   // Inserting from the end leaves every position before the insertion as it was, so the
   // tests read the original text and the result can be built front to back.
-  std::u16string result;
+  result.clear();
   result.reserve(text.size() + text.size() / 2 + 1);  // room for PrepareText's final space
   size_t copied = 0;
   for (size_t i = 1; i < text.size(); ++i) {
@@ -216,6 +258,13 @@ std::u16string MarkInitials(View text) {
     }
   }
   result.append(text.substr(copied));
+}
+
+}  // namespace
+
+std::u16string MarkInitials(View text) {
+  std::u16string result;
+  MarkInitialsInto(text, result);
   return result;
 }
 
@@ -254,7 +303,12 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
   };
   try {
     target->Clear();
-    ScanWords(PrepareText(text));
+    // The buffer is this call's while it runs: a nested parse (from a target's
+    // notification) finds none and makes its own.
+    std::u16string prepared = std::move(prepared_);
+    PrepareText(text, prepared);
+    ScanWords(prepared);
+    prepared_ = std::move(prepared);
   } catch (...) {
     finish();
     throw;
@@ -263,24 +317,36 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
 }
 
 // Upper case, single spaces, symbols that join words pulled tight ("SMITH & JONES" ->
-// "SMITH&JONES"), one-character words marked as initials, and a final space.
-std::u16string TQO_ParseWordList::PrepareText(View text) const {
-  std::u16string s = Platform::UpperCase(TrimView(text));
-  if (!HasTightenPair(s)) return MarkInitials(s) + u' ';
-  const std::u16string symbols = CollectSymbols(s);
-  ReplaceAllText(s, u"  ", u" ");
-  auto tighten = [&](char16_t symbol, View doubled, View before, View after) {
-    if (symbols.find(symbol) == std::u16string::npos) return;
-    if (!doubled.empty()) ReplaceAllText(s, doubled, u" ");
-    ReplaceAllText(s, before, View(&symbol, 1));
-    if (!after.empty()) ReplaceAllText(s, after, View(&symbol, 1));
+// "SMITH&JONES"), one-character words marked as initials, and a final space; into
+// `prepared`, which it replaces.
+void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) const {
+  text = TrimView(text);
+  std::u16string upper;
+  if (MayChangeCase(text)) {
+    upper = Platform::UpperCase(text);
+    text = upper;
+  }
+  if (!HasTightenPair(text)) {
+    MarkInitialsInto(text, prepared);
+    prepared.push_back(u' ');
+    return;
+  }
+  std::u16string s = upper.empty() ? std::u16string(text) : std::move(upper);
+  ReplacePair(s, u' ', u' ', u' ');
+  // No replacement adds or removes a symbol that a later one asks for.
+  auto tighten = [&](char16_t symbol, bool doubled, bool after) {
+    if (s.find(symbol) == std::u16string::npos) return;
+    if (doubled) ReplacePair(s, symbol, symbol, u' ');
+    ReplacePair(s, u' ', symbol, symbol);
+    if (after) ReplacePair(s, symbol, u' ', symbol);
   };
-  tighten(u'&', u"&&", u" &", u"& ");
-  tighten(u'-', u"--", u" -", u"- ");
-  tighten(u'.', u"", u" .", u"");
-  tighten(u'+', u"++", u" +", u"+ ");
-  ReplaceAllText(s, u"  ", u" ");
-  return MarkInitials(s) + u' ';
+  tighten(u'&', true, true);
+  tighten(u'-', true, true);
+  tighten(u'.', false, false);
+  tighten(u'+', true, true);
+  ReplacePair(s, u' ', u' ', u' ');
+  MarkInitialsInto(s, prepared);
+  prepared.push_back(u' ');
 }
 
 // Adds each word of the prepared text (which ends in a space), and the runs of initials
@@ -324,12 +390,11 @@ void TQO_ParseWordList::AddWord(View word) {
   // kMaxDerivedWords new ones, a word derives no more, so that no text makes a parse hang.
   const bool derived = depth_ > 0;
   if (derived && derivedLeft_ == 0) return;
-  if (!seenWords_.Add(w)) return;
+  const TWordFacts facts = ExamineWord(w);
+  if (!seenWords_.Add(w, facts.Hash, facts.PlainAscii)) return;
   derivedLeft_ = derived ? derivedLeft_ - 1 : kMaxDerivedWords;
   // Most words hold no symbol: they need no list of them.
-  const bool hasSymbols =
-      std::any_of(w.begin(), w.end(), [](char16_t c) { return kSymbols.Contains(c); });
-  const std::u16string symbols = hasSymbols ? CollectSymbols(w) : std::u16string();
+  const std::u16string symbols = facts.HasSymbols ? CollectSymbols(w) : std::u16string();
   if (!symbols.empty()) {
     struct TDeeper {
       int& Depth;
@@ -340,7 +405,7 @@ void TQO_ParseWordList::AddWord(View word) {
   }
   // After the derived words, so that they precede the word they come from.
   Output(w, !symbols.empty());
-  AddNumberForms(w);
+  if (MayHaveNumberForm(w)) AddNumberForms(w);
 }
 
 void TQO_ParseWordList::TSeenWords::Clear() {
@@ -357,8 +422,7 @@ void TQO_ParseWordList::TSeenWords::Clear() {
   collating_ = false;
 }
 
-bool TQO_ParseWordList::TSeenWords::Add(View word) {
-  const uint32_t hash = HashWord(word);
+bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
@@ -369,7 +433,12 @@ bool TQO_ParseWordList::TSeenWords::Add(View word) {
   chars_.append(word);
   slots_[slot] = static_cast<uint32_t>(entries_.size());
   if (entries_.size() * 2 > slots_.size()) Grow();
-  if (!collating_ && IsPlainAscii(word)) return true;
+  if (!collating_ && plainAscii) return true;
+  return AddCollated(word);
+}
+
+// Kept apart from Add, which most words leave before it gets here.
+bool TQO_ParseWordList::TSeenWords::AddCollated(View word) {
   auto keyOf = [](View w) {
     std::string key;
     Platform::AppendSortKey(w, false, key);

@@ -66,8 +66,9 @@ class TQO_ParseWordList {
   class TSeenWords {
    public:
     void Clear();
-    /// True when `word` is new to this parse; it counts as seen from now on.
-    bool Add(std::u16string_view word);
+    /// True when `word` is new to this parse; it counts as seen from now on. `hash` is
+    /// the word's hash, `plainAscii` whether it is printable ASCII without lower case.
+    bool Add(std::u16string_view word, uint32_t hash, bool plainAscii);
 
    private:
     struct TEntry {
@@ -76,9 +77,10 @@ class TQO_ParseWordList {
       uint32_t Hash;
     };
     std::u16string_view WordAt(const TEntry& e) const {
-      return std::u16string_view(chars_).substr(e.Offset, e.Length);
+      return std::u16string_view(chars_.data() + e.Offset, e.Length);
     }
     void Grow();
+    bool AddCollated(std::u16string_view word);
 
     // The words seen, one after the other in chars_, and an index of them by hash (open
     // addressing: each slot holds the position of a word in entries_ plus one, or 0).
@@ -105,7 +107,7 @@ class TQO_ParseWordList {
   std::u16string_view SpellGroup(std::u16string_view digits, size_t count,
                                  std::u16string_view scale);
   void SpellHundreds(std::u16string_view digits);
-  std::u16string PrepareText(std::u16string_view text) const;
+  void PrepareText(std::u16string_view text, std::u16string& prepared) const;
   void ScanWords(std::u16string_view prepared);
 
   TStringList* target_ = nullptr;
@@ -113,6 +115,7 @@ class TQO_ParseWordList {
   std::array<std::u16string, 10> ordinalWords_;
   int32_t wordLengthLimit_ = 0;
   TSeenWords seenWords_;
+  std::u16string prepared_;  // the prepared text's storage, kept between parses
   static constexpr int kMaxDerivedWords = 1024;
   int depth_ = 0;        // how deep AddWord is in deriving words from one word of the text
   int derivedLeft_ = 0;  // how many new words it may still derive from that word

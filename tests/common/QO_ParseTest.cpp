@@ -69,6 +69,7 @@ TEST(TQO_ParseWordList, EdgeCases) {
       {20, u"1000001 90 13", "1000001 ONE MILLION 90 NINTY 13 THIRTEEN"},
       {20, u"5 - 3", "53 FIFTY THREE FIFTY-THREE 5 FIVE 3 5-3 5."},
       {20, u"Mr . T", "MR T T."},
+      {20, u"a&&b -- c", "A A. B B. C C. ABC BC B.C AB A.B A.B.C"},  // doubles become spaces
       {20, u"x -&&+ y",
        "XY X X. XPLUS PLUS X+ Y Y. XPLUSY X+Y + PLUSY +Y X-Y X-PLUS X-+ X-PLUSY X-+Y"},
       // A "$" or sign counts as a position of the number it starts (stored words rely on it).
@@ -132,6 +133,29 @@ TEST(TQO_ParseWordList, TargetErrorEndsTheParseCleanly) {
   EXPECT_FALSE(target.Updating());
   // The next parse starts clean: no word counts as seen from the failed one.
   EXPECT_EQ(ParseWords(parser, 8, u"International"), "INTERNAT");
+}
+
+// A target's notification may start a parse of its own on the same parser: that parse is
+// complete, and the outer one, which it ends, keeps the words it had added.
+TEST(TQO_ParseWordList, ParseFromATargetNotification) {
+  TQO_ParseWordList parser;
+  parser.SetWordLengthLimit(20);
+  const std::u16string inner =
+      u"Smith-Jones & Co. 24 O'Brien's #5 Jos\u00E9 " + std::u16string(200, u'x');
+  struct TTarget : TQO_StringList {
+    TQO_ParseWordList* Parser = nullptr;
+    const std::u16string* Inner = nullptr;
+    TStringList Nested;
+    void ChangeCountChanged() override {
+      if (Count() == 2) Parser->Parse(*Inner, &Nested);
+    }
+  } outer;
+  outer.Parser = &parser;
+  outer.Inner = &inner;
+  parser.Parse(u"Rock-n-Roll Hall of Fame 1,250", &outer);
+  EXPECT_EQ(Joined(outer), "ROCK NROLL N");
+  EXPECT_EQ(Joined(outer.Nested), ParseWords(parser, 20, inner));
+  EXPECT_EQ(parser.Target(), nullptr);
 }
 
 TEST(TQO_ParseWordList, WithoutTargetNothingHappens) {
