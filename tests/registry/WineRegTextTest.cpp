@@ -2,6 +2,8 @@
 // values. Expected texts come from files that Wine 8 wrote.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/posix/registry/LineFormat.h"
 #include "tests/support/RegTestData.h"
 
@@ -196,6 +198,38 @@ TEST(WineRegText, LinesAsWineserverReadsThem) {
   for (std::string_view line; reader.Next(line);)
     lines.emplace_back(line);
   EXPECT_EQ(lines, (std::vector<std::string>{"a", "b\rc", "d", "last"}));
+}
+
+// The lines a key scan must look at, found line by line with PlainLine: the blocked search
+// must stop at exactly these, from every line start, also when lines cross its blocks.
+TEST(WineRegText, ScansStopAtEveryLineThatIsNotPlain) {
+  auto expected = [](std::string_view t, size_t s, size_t& end) {
+    for (;; s = end + 1) {
+      end = s;
+      while (end < t.size() && t[end] != '\n' && t[end] != '\0')
+        ++end;
+      bool backslash = t.substr(s, end - s).find('\\') != std::string_view::npos;
+      if (end == t.size() || t[end] != '\n' || !PlainLine(t.data(), s, end, backslash)) return s;
+    }
+  };
+  std::mt19937 random(7);
+  const std::string alphabet("aaaaxl#[\\ \t\r\v\n\n\0", 15);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const size_t length = random() % 400;
+    const size_t lineLength = 1 + random() % 90;  // lines long and short against the blocks
+    for (size_t i = 0; i < length; ++i)
+      text.push_back(random() % lineLength == 0 ? '\n' : alphabet[random() % alphabet.size()]);
+    TLineEnds ends(text.data(), text.size());
+    for (size_t from = 0; from <= text.size();) {
+      size_t end = 0, wantEnd = 0;
+      size_t got = ends.SkipPlainLines(from, end);
+      ASSERT_EQ(got, expected(text, from, wantEnd)) << round << " from " << from;
+      ASSERT_EQ(end, wantEnd) << round << " from " << from;
+      size_t next = text.find('\n', from);  // every line start, one object as callers use it
+      from = next == std::string::npos ? text.size() + 1 : next + 1;
+    }
+  }
 }
 
 }  // namespace
