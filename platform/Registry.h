@@ -99,6 +99,12 @@ class TRegKey {
   virtual TRegResult DeleteValue(std::u16string_view name) = 0;
 };
 
+/// Announces that the run is about to read the keys at `paths` (and the keys on their way),
+/// so that they cost one pass over the registry. POSIX scans a registry file it has not
+/// read whole yet for all of them at once (and, for HKLM, for the machine environment that
+/// the run's Path comes from); Windows has nothing to prepare. Reads nothing else.
+void ExpectRegKeys(TRegRoot root, const std::vector<std::u16string>& paths);
+
 /// Opens an existing key for reading; nullptr when it does not exist, the path is not a
 /// valid key path, or reading is refused. Fails with ERegistryException when the registry
 /// itself cannot be read (POSIX: a registry file whose header is not Wine's).

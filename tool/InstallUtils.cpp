@@ -1,11 +1,13 @@
 #include "tool/InstallUtils.h"
 
 #include <array>
+#include <vector>
 
 #include "common/QO_Utils.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
+#include "platform/Registry.h"
 #include "tool/InstallTypes.h"
 #include "tool/Output.h"
 #include "tool/RegOp.h"
@@ -174,10 +176,14 @@ void InitInstallEnvironment(TStringList& params) {
   if (QORDir.size() > 3 && EndsWithBackslash(QORDir)) QORDir.pop_back();
   WriteLine(u"CurQORDir=" + QORDir);
   QORDirShort = ShortPathName(QORDir);
+  std::vector<std::u16string> rootKeys;
   for (int i = 0; i < kVersionCount; ++i) {
     DelphiVersions[size_t(i)].VerName = std::u16string(kVersionTable[size_t(i)].VerName);
     DelphiVersions[size_t(i)].RootKey = std::u16string(kVersionTable[size_t(i)].RootKey);
+    rootKeys.push_back(DelphiVersions[size_t(i)].RootKey);
   }
+  // Every version's installation is looked up for all users first: one pass for all.
+  Platform::ExpectRegKeys(Platform::TRegRoot::LocalMachine, rootKeys);
   for (int i = 0; i < kVersionCount; ++i)
     DetectVersion(i);
   ReadParameters(params);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace Platform::Posix {
 
@@ -23,6 +24,10 @@ std::u16string ToWindowsPath(const std::string& unixPath);
 /// process environment is fixed when the process starts. The registry calls it before the
 /// run's first change to an environment key, so the run's own writes never show in it.
 void KeepEnvironmentAsAtStart();
+
+/// The machine environment's key as a run reads it, then the key that Wine's
+/// CurrentControlSet link leads to in every prefix, so that one scan can cover both.
+const std::vector<std::u16string>& MachineEnvironmentKeys();
 
 /// Forgets the kept Path, for a registry prefix taken anew.
 void ForgetEnvironment();

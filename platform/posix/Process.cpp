@@ -107,7 +107,7 @@ std::u16string WinePath() {
       {u"systemroot", {u"C:\\windows"}}, {u"windir", {u"C:\\windows"}}, {u"systemdrive", {u"C:"}}};
   std::vector<TEnvValue> paths;
   const std::pair<TRegRoot, std::u16string_view> keys[] = {
-      {TRegRoot::LocalMachine, u"System\\CurrentControlSet\\Control\\Session Manager\\Environment"},
+      {TRegRoot::LocalMachine, Posix::MachineEnvironmentKeys()[0]},
       {TRegRoot::CurrentUser, u"Environment"},
       {TRegRoot::CurrentUser, u"Volatile Environment"}};
   for (const auto& [root, path] : keys) {
@@ -147,6 +147,13 @@ std::optional<std::u16string>& KeptPath() {
 }  // namespace
 
 namespace Posix {
+
+const std::vector<std::u16string>& MachineEnvironmentKeys() {
+  static const std::vector<std::u16string> keys = {
+      u"System\\CurrentControlSet\\Control\\Session Manager\\Environment",
+      u"System\\ControlSet001\\Control\\Session Manager\\Environment"};
+  return keys;
+}
 
 void KeepEnvironmentAsAtStart() {
   if (!KeptPath()) KeptPath() = WinePath();

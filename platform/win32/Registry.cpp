@@ -112,6 +112,8 @@ class TWinKey final : public TRegKey {
 
 }  // namespace
 
+void ExpectRegKeys(TRegRoot, const std::vector<std::u16string>&) {}
+
 std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path) {
   std::wstring wpath = Wide(path);
   if (!ValidPath(wpath)) return nullptr;

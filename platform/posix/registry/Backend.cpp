@@ -47,10 +47,11 @@ void TBackend::Load(TRegFile& f) {
   Accept(f, std::make_unique<THive>(ReadRegistryFile(f.Path, stamp)), stamp);
 }
 
-THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
+template <class TExpect>
+THive& TBackend::Prepare(TRegFile& f, TExpect&& expect) {
   if (f.Hive && (LookedAt(f) || StampOf(f.Path) == f.Stamp)) {
     MarkLookedAt(f);
-    f.Hive->Expect(query, linked);
+    expect(*f.Hive);
     return *f.Hive;
   }
   TFileStamp stamp;
@@ -60,11 +61,19 @@ THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
     Load(f);
   } else {
     auto hive = std::make_unique<THive>(std::move(source));
-    hive->Expect(query, linked);
+    expect(*hive);
     Accept(f, std::move(hive), stamp);
   }
   MarkLookedAt(f);
   return *f.Hive;
+}
+
+THive& TBackend::UseFor(TRegFile& f, const TPath& query, bool linked) {
+  return Prepare(f, [&](THive& hive) { hive.Expect(query, linked); });
+}
+
+THive& TBackend::UseForAll(TRegFile& f, const std::vector<TPath>& queries) {
+  return Prepare(f, [&](THive& hive) { hive.ExpectAll(queries); });
 }
 
 void TBackend::Accept(TRegFile& f, std::unique_ptr<THive> hive, const TFileStamp& stamp) {
@@ -238,6 +247,17 @@ std::optional<TLocation> LocateTreeForDelete(TRegRoot root, std::u16string_view 
 }
 
 }  // namespace Posix
+
+void ExpectRegKeys(TRegRoot root, const std::vector<std::u16string>& paths) {
+  std::vector<Posix::TPath> queries;
+  for (const std::u16string& path : paths)
+    if (auto parts = SplitRegKeyPath(path)) queries.push_back(std::move(*parts));
+  if (root == TRegRoot::LocalMachine)
+    for (const std::u16string& path : Posix::MachineEnvironmentKeys())
+      queries.push_back(*SplitRegKeyPath(path));
+  Posix::Backend().BeginOperation();
+  Posix::Backend().UseForAll(Posix::Backend().File(root), queries);
+}
 
 std::unique_ptr<TRegKey> OpenRegKey(TRegRoot root, std::u16string_view path) {
   auto location = Posix::Resolve(root, path, Posix::TAccess::Read);

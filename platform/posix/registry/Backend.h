@@ -60,6 +60,8 @@ class TBackend {
   /// The file's current content for reading the key at `query` and the keys on its way:
   /// a file not read yet is only scanned for them (THive::Expect).
   THive& UseFor(TRegFile& f, const TPath& query, bool linked = false);
+  /// The same for all of `queries` at once (THive::ExpectAll).
+  THive& UseForAll(TRegFile& f, const std::vector<TPath>& queries);
 
   /// Applies a change and keeps it for a replay.
   void Record(TRegFile& f, std::function<void(THive&)> change) {
@@ -83,6 +85,9 @@ class TBackend {
   }
   void Lock();
   void Load(TRegFile& f);
+  /// The file's current content, made ready by `expect(hive)` for the lookups to come.
+  template <class TExpect>
+  THive& Prepare(TRegFile& f, TExpect&& expect);
   bool LookedAt(const TRegFile& f) const { return f.StampChecked || f.CheckedIn == operation_; }
   void MarkLookedAt(TRegFile& f) {
     f.StampChecked = lock_ != nullptr;

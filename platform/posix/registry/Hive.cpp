@@ -62,7 +62,24 @@ void THive::Expect(const TPath& query, bool linked) {
     if (family.Covers(query)) return;
   if ((queried_ && !linked) || families_.size() == kMaxScans) return ReadWhole();
   queried_ |= !linked;
-  families_.emplace_back(query);
+  Scan(WineReg::TKeyFamily(query));
+}
+
+void THive::ExpectAll(const std::vector<TPath>& queries) {
+  if (!source_) return;
+  std::vector<TPath> missing;
+  for (const TPath& query : queries)
+    if (std::none_of(families_.begin(), families_.end(),
+                     [&](const WineReg::TKeyFamily& family) { return family.Covers(query); }))
+      missing.push_back(query);
+  if (missing.empty()) return;
+  if (families_.size() == kMaxScans) return ReadWhole();
+  queried_ = true;
+  Scan(WineReg::TKeyFamily(missing));
+}
+
+void THive::Scan(WineReg::TKeyFamily family) {
+  families_.push_back(std::move(family));
   WineReg::TKeyScan scan = WineReg::ScanForKeys(
       families_.back(),
       [this](size_t offset, char* out, size_t size) { return source_->ReadAt(offset, out, size); });

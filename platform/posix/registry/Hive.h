@@ -36,6 +36,9 @@ class THive {
   /// A second path that is not the target of a link read before (`linked`) makes it read
   /// the file whole: a run that looks up several paths looks up many.
   void Expect(const TPath& query, bool linked = false);
+  /// Prepares the lookups of all of `queries` at once, for a run that announced them: one
+  /// scan finds the keys of those that no earlier scan covers.
+  void ExpectAll(const std::vector<TPath>& queries);
 
   /// False when wineserver would refuse the file (bad first line or architecture).
   bool Readable() const;
@@ -84,6 +87,8 @@ class THive {
   TState* State(const TPath& path);
   /// Whether a scan answers lookups of `path`; if not, reads the file whole for them.
   bool Scanned(const TPath& path);
+  /// Scans the file for one more family of keys.
+  void Scan(WineReg::TKeyFamily family);
   /// Reads the file whole and indexes it, when it was only scanned so far.
   void ReadWhole();
   bool HasSubKeys(const TPath& path);
@@ -106,7 +111,7 @@ class THive {
   // keys found and the contents read from their blocks (by folded path).
   std::unique_ptr<TTextSource> source_;
   std::vector<WineReg::TKeyFamily> families_;
-  bool queried_ = false;  // a scan for a path that was no link target
+  bool queried_ = false;  // a scan for paths that were no link target
   WineReg::TKeyScan scan_;
   std::map<std::u16string, WineReg::TKeyContent> scannedContent_;
 };

@@ -48,10 +48,13 @@ std::u16string UserSid(THive& hive) {
   return sid;
 }
 
-bool FollowLinks(TRegFile*& file, TPath& key, bool write, int depth);
+// The names a lookup still has to go below a key: a read scans a link's target for them too.
+using TRest = std::vector<std::u16string_view>;
+
+bool FollowLinks(TRegFile*& file, TPath& key, bool write, int depth, const TRest& rest);
 
 // Resolves the target of a link key ("\Registry\Machine\..." or "\Registry\User\<SID>\...").
-bool FollowLinkTarget(TRegFile*& file, TPath& key, bool write, int depth) {
+bool FollowLinkTarget(TRegFile*& file, TPath& key, bool write, int depth, const TRest& rest) {
   const WineReg::TKeyContent* content = Backend().Use(*file, write).Content(key);
   size_t v = content ? content->FindValue(u"SymbolicLinkValue") : 0;
   if (!content || v == content->Values.size()) return false;
@@ -67,22 +70,28 @@ bool FollowLinkTarget(TRegFile*& file, TPath& key, bool write, int depth) {
   } else {
     return false;
   }
-  if (!write) Backend().UseFor(*file, TPath(parts.begin() + ptrdiff_t(skip), parts.end()), true);
+  if (!write) {
+    TPath query(parts.begin() + ptrdiff_t(skip), parts.end());
+    query.insert(query.end(), rest.begin(), rest.end());
+    Backend().UseFor(*file, query, true);
+  }
   if (skip == 2 && Fold(parts[1]) != Fold(UserSid(Backend().Use(*file, write)))) return false;
   key.clear();
   for (size_t i = skip; i < parts.size(); ++i) {
     auto name = Backend().Use(*file, write).ChildName(key, parts[i]);
     if (!name) return false;
     key.push_back(*name);
-    if (!FollowLinks(file, key, write, depth + 1)) return false;
+    TRest below(parts.begin() + ptrdiff_t(i) + 1, parts.end());
+    below.insert(below.end(), rest.begin(), rest.end());
+    if (!FollowLinks(file, key, write, depth + 1, below)) return false;
   }
   return true;
 }
 
-bool FollowLinks(TRegFile*& file, TPath& key, bool write, int depth) {
+bool FollowLinks(TRegFile*& file, TPath& key, bool write, int depth, const TRest& rest) {
   if (depth > 16) return false;
   if (!Backend().Use(*file, write).IsLink(key)) return true;
-  return FollowLinkTarget(file, key, write, depth);
+  return FollowLinkTarget(file, key, write, depth, rest);
 }
 
 }  // namespace
@@ -103,7 +112,8 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
     key.push_back(*name);
     if (i + 1 == parts->size()) continue;
     key = Wow64Redirect(*file, Backend().Use(*file, create), key, (*parts)[i + 1]);
-    if (!FollowLinks(file, key, create, 0)) return std::nullopt;
+    if (!FollowLinks(file, key, create, 0, TRest(parts->begin() + ptrdiff_t(i) + 1, parts->end())))
+      return std::nullopt;
   }
   if (i < parts->size()) {
     if (access != TAccess::Create) return std::nullopt;
@@ -117,7 +127,7 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
   }
   key = Wow64Redirect(*file, Backend().Use(*file, create), key, u"");
   bool linked = Backend().Use(*file, create).IsLink(key);
-  if (!FollowLinks(file, key, create, 0)) return std::nullopt;
+  if (!FollowLinks(file, key, create, 0, {})) return std::nullopt;
   return TLocation{file, key, linked};
 }
 

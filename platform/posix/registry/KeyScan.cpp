@@ -222,12 +222,26 @@ void TScanner::KeyLine(size_t s, std::string_view afterBracket) {
 
 }  // namespace
 
-TKeyFamily::TKeyFamily(const TPath& query) {
-  for (const std::u16string& name : query)
-    query_.push_back(Fold(name));
+TKeyFamily::TKeyFamily(const std::vector<TPath>& queries) : nodes_(1) {
+  for (const TPath& query : queries) {
+    size_t node = 0;
+    for (const std::u16string& name : query) {
+      std::u16string folded = Fold(name);
+      auto& children = nodes_[node].Children;
+      auto child = std::find_if(children.begin(), children.end(),
+                                [&](const auto& c) { return c.first == folded; });
+      if (child != children.end()) {
+        node = child->second;
+        continue;
+      }
+      children.emplace_back(std::move(folded), nodes_.size());
+      node = nodes_.size();
+      nodes_.emplace_back();
+    }
+  }
 }
 
-// A state is 2 * (names of the query matched) + (whether the last name was a Wow6432Node
+// A state is 2 * (the node of the names matched) + (whether the last name was a Wow6432Node
 // the redirection added).
 void TKeyFamily::Step(const std::vector<size_t>& from, std::u16string_view name,
                       std::vector<size_t>& to) const {
@@ -236,9 +250,10 @@ void TKeyFamily::Step(const std::vector<size_t>& from, std::u16string_view name,
     if (std::find(to.begin(), to.end(), state) == to.end()) to.push_back(state);
   };
   for (size_t state : from) {
-    size_t matched = state / 2;
-    if (matched < query_.size() && name == query_[matched]) add(2 * (matched + 1));
-    if (state % 2 == 0 && name == kWow64Node) add(2 * matched + 1);
+    size_t node = state / 2;
+    for (const auto& [child, next] : nodes_[node].Children)
+      if (name == child) add(2 * next);
+    if (state % 2 == 0 && name == kWow64Node) add(2 * node + 1);
   }
 }
 

@@ -14,11 +14,12 @@
 
 namespace Platform::WineReg {
 
-/// The keys that a 32-bit program's lookup of one path can reach: the keys along the path,
-/// with a Wow6432Node key allowed after each name (the redirection of the 32-bit view).
+/// The keys that a 32-bit program's lookups of some paths can reach: the keys along each
+/// path, with a Wow6432Node key allowed after each name (the redirection of the 32-bit view).
 class TKeyFamily {
  public:
-  explicit TKeyFamily(const TPath& query);
+  explicit TKeyFamily(const TPath& query) : TKeyFamily(std::vector<TPath>{query}) {}
+  explicit TKeyFamily(const std::vector<TPath>& queries);
   /// Whether the key at `path` (names in any case) belongs to the family.
   bool Covers(const TPath& path) const;
   /// The states after one more folded name; empty when the name leaves the family.
@@ -26,7 +27,11 @@ class TKeyFamily {
             std::vector<size_t>& to) const;
 
  private:
-  std::vector<std::u16string> query_;  // folded
+  // The paths as a tree of folded names; nodes_[0] is the root.
+  struct TNode {
+    std::vector<std::pair<std::u16string, size_t>> Children;  // folded name, node
+  };
+  std::vector<TNode> nodes_;
 };
 
 /// A key of the family that the file has: its path as first written, its blocks in file
