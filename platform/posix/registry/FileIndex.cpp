@@ -93,11 +93,15 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 }  // namespace
 
 std::u16string FoldedPath(const TPath& path) {
-  std::u16string out;
+  size_t size = path.empty() ? 0 : path.size() - 1;
+  for (const std::u16string& name : path)
+    size += name.size();
+  std::u16string out(size, u'\\');
+  size_t at = 0;
   for (size_t i = 0; i < path.size(); ++i) {
-    if (i) out.push_back(u'\\');
+    if (i) ++at;  // over the separator
     for (char16_t c : path[i])
-      out.push_back(FoldChar(c));
+      out[at++] = FoldChar(c);
   }
   return out;
 }

@@ -96,7 +96,22 @@ void THive::ReadWhole() {
   holder_ = source_->ReadAll();
   text_ = holder_.View();
   index_ = std::make_unique<WineReg::TFileIndex>(text_);
+  records_.clear();
   source_.reset();
+}
+
+THive::TState& THive::AddState(std::u16string folded, TState state) {
+  auto [it, added] = states_.emplace(std::move(folded), std::move(state));
+  known_.emplace(it->first, &it->second);
+  return it->second;
+}
+
+const std::vector<int32_t>& THive::Records(const TPath& path, const std::u16string& folded) {
+  auto it = records_.find(folded);
+  if (it == records_.end())
+    it =
+        records_.emplace(folded, text_.empty() ? std::vector<int32_t>{} : index_->Find(path)).first;
+  return it->second;
 }
 
 bool THive::Scanned(const TPath& path) {
@@ -129,8 +144,8 @@ bool THive::Changed() const {
 THive::TState* THive::State(const TPath& path) {
   ReadWhole();
   std::u16string key = FoldedPath(path);
-  if (auto it = states_.find(key); it != states_.end()) return &it->second;
-  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_->Find(path);
+  if (TState* known = Known(key)) return known;
+  const std::vector<int32_t>& records = Records(path, key);
   if (records.empty() && !path.empty()) return nullptr;
   TState state;
   state.InFile = !records.empty();
@@ -144,28 +159,30 @@ THive::TState* THive::State(const TPath& path) {
                           state.Content);
   }
   if (state.Blocks.empty()) state.Content.PathText = WineReg::EscapePath(state.Path);
-  return &states_.emplace(std::move(key), std::move(state)).first->second;
+  return &AddState(std::move(key), std::move(state));
 }
 
 bool THive::Exists(const TPath& path) {
   if (path.empty()) return true;
-  if (Scanned(path)) return scan_.Keys.count(FoldedPath(path)) != 0;
-  if (auto it = states_.find(FoldedPath(path)); it != states_.end()) return it->second.Exists;
-  return !text_.empty() && !index_->Find(path).empty();
+  std::u16string folded = FoldedPath(path);
+  if (Scanned(path)) return scan_.Keys.count(folded) != 0;
+  if (TState* state = Known(folded)) return state->Exists;
+  return !Records(path, folded).empty();
 }
 
 std::optional<std::u16string> THive::ChildName(const TPath& parent, std::u16string_view name) {
   TPath path = Child(parent, name);
+  std::u16string folded = FoldedPath(path);
   if (Scanned(path)) {
-    auto it = scan_.Keys.find(FoldedPath(path));
+    auto it = scan_.Keys.find(folded);
     if (it == scan_.Keys.end()) return std::nullopt;
     return it->second.Path.back();
   }
-  if (auto it = states_.find(FoldedPath(path)); it != states_.end()) {
-    if (!it->second.Exists) return std::nullopt;
-    return it->second.Path.back();
+  if (TState* state = Known(folded)) {
+    if (!state->Exists) return std::nullopt;
+    return state->Path.back();
   }
-  std::vector<int32_t> records = text_.empty() ? std::vector<int32_t>{} : index_->Find(path);
+  const std::vector<int32_t>& records = Records(path, folded);
   if (records.empty()) return std::nullopt;
   return index_->Name(records[0]);
 }
@@ -199,11 +216,11 @@ std::vector<std::u16string> THive::SubKeyNames(const TPath& path) {
   if (!text_.empty()) {
     for (int32_t key : index_->Children(path)) {
       std::u16string name = index_->Name(key);
-      auto it = states_.find(FoldedPath(Child(path, name)));
-      if (it == states_.end())
+      const TState* state = Known(FoldedPath(Child(path, name)));
+      if (!state)
         names.push_back(std::move(name));
-      else if (it->second.Exists)
-        names.push_back(it->second.Path.back());  // created again, maybe in another case
+      else if (state->Exists)
+        names.push_back(state->Path.back());  // created again, maybe in another case
     }
   }
   // Keys the run created below it.
@@ -224,8 +241,8 @@ bool THive::HasSubKeys(const TPath& path) {
   ReadWhole();
   if (!text_.empty()) {
     for (int32_t key : index_->Children(path)) {
-      auto it = states_.find(FoldedPath(Child(path, index_->Name(key))));
-      if (it == states_.end() || it->second.Exists) return true;
+      const TState* state = Known(FoldedPath(Child(path, index_->Name(key))));
+      if (!state || state->Exists) return true;
     }
   }
   bool found = false;
@@ -258,15 +275,15 @@ bool THive::IsLink(const TPath& path) {
       if (WineReg::TrimLeft(line.Raw).substr(0, 5) == "#link") return true;
     return false;
   }
-  if (auto it = states_.find(FoldedPath(path)); it != states_.end()) {
-    const TState& s = it->second;
-    if (!s.Exists) return false;
-    for (const WineReg::TKeyLine& line : s.Content.Lines)
+  std::u16string folded = FoldedPath(path);
+  if (const TState* s = Known(folded)) {
+    if (!s->Exists) return false;
+    for (const WineReg::TKeyLine& line : s->Content.Lines)
       if (WineReg::TrimLeft(line.Raw).substr(0, 5) == "#link") return true;
     return false;
   }
   if (text_.empty() || path.empty()) return false;
-  for (int32_t r : index_->Find(path)) {
+  for (int32_t r : Records(path, folded)) {
     int32_t b = index_->Keys()[size_t(r)].Block;
     if (b >= 0 && index_->Blocks()[size_t(b)].IsLink) return true;
   }
@@ -282,7 +299,7 @@ void THive::CreateKey(const TPath& path) {
       prefix.back() = state->Path.back();  // new children go below the stored name
       continue;
     }
-    if (!state) state = &states_[FoldedPath(prefix)];
+    if (!state) state = &AddState(FoldedPath(prefix), TState{});
     // A key deleted earlier in the run comes back empty, under the new name.
     state->Path = prefix;
     state->Exists = state->Dirty = true;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Registry.h"
@@ -85,6 +86,14 @@ class THive {
     WineReg::TKeyContent Content;
   };
   TState* State(const TPath& path);
+  /// The run's state of the key at the folded path, when it has one.
+  TState* Known(const std::u16string& folded) const {
+    auto it = known_.find(folded);
+    return it == known_.end() ? nullptr : it->second;
+  }
+  TState& AddState(std::u16string folded, TState state);
+  /// The index's records of the key at `path` (folded: `folded`), looked up once.
+  const std::vector<int32_t>& Records(const TPath& path, const std::u16string& folded);
   /// Whether a scan answers lookups of `path`; if not, reads the file whole for them.
   bool Scanned(const TPath& path);
   /// Scans the file for one more family of keys.
@@ -106,6 +115,10 @@ class THive {
   std::string_view text_;
   std::unique_ptr<WineReg::TFileIndex> index_;
   std::map<std::u16string, TState> states_;  // by folded path
+  // Lookups by folded path without comparing paths along a tree: states_ by path, and the
+  // records of the index (which does not change) for each path looked up.
+  std::unordered_map<std::u16string, TState*> known_;
+  std::unordered_map<std::u16string, std::vector<int32_t>> records_;
 
   // While the file is only scanned: where to read it, the families of keys scanned for, the
   // keys found and the contents read from their blocks (by folded path).
