@@ -100,6 +100,7 @@ TEST(WineRegValues, ReadLikeWineserver) {
       {"\"junk\"=dword:zz", true, u"junk", kRegDword, std::string(4, '\0')},
       {"\"b\"=hex:01,02,ff", true, u"b", kRegBinary, "\x01\x02\xff"},
       {"\"b\"=hex:0x12 3", true, u"b", kRegBinary, "\x12\x03"},  // strtoul's reading
+      {"\"b\"=hex:Ab,0F ,c,001,0x1f", true, u"b", kRegBinary, "\xab\x0f\x0c\x01\x1f"},
       {"\"q\"=hex(b):01,02,03,04,05,06,07,08", true, u"q", kRegQword,
        "\x01\x02\x03\x04\x05\x06\x07\x08"},
       {"\"n\"=hex(0):", true, u"n", kRegNone, ""},

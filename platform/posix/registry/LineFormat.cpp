@@ -18,6 +18,11 @@ bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+// The value of a hexadecimal digit (IsHexDigit).
+int HexDigitValue(char c) {
+  return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
 std::string_view SkipSpaces(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && IsSpace(s[i]))
@@ -62,14 +67,20 @@ size_t ReadDataType(std::string_view s, uint32_t& type, char& parse) {
 size_t ReadHexBytes(std::string_view s, std::string* out) {
   size_t i = 0;
   while (i < s.size() && IsHexDigit(s[i])) {
-    size_t used;
-    uint64_t v = ParseUnsignedHex(s.substr(i), used);
-    if (v > 0xFF) return std::string_view::npos;
-    if (out) out->push_back(char(v));
-    i += used;
-    while (i < s.size() && IsSpace(s[i]))
-      ++i;
-    if (i < s.size() && s[i] == ',') ++i;
+    if (i + 2 < s.size() && IsHexDigit(s[i + 1]) && s[i + 2] == ',') {
+      // Two digits and a comma, as wineserver writes every byte but the last.
+      if (out) out->push_back(char(HexDigitValue(s[i]) << 4 | HexDigitValue(s[i + 1])));
+      i += 3;
+    } else {
+      size_t used;
+      uint64_t v = ParseUnsignedHex(s.substr(i), used);
+      if (v > 0xFF) return std::string_view::npos;
+      if (out) out->push_back(char(v));
+      i += used;
+      while (i < s.size() && IsSpace(s[i]))
+        ++i;
+      if (i < s.size() && s[i] == ',') ++i;
+    }
     while (i < s.size() && IsSpace(s[i]))
       ++i;
   }
@@ -203,7 +214,7 @@ uint64_t ParseUnsignedHex(std::string_view s, size_t& used) {
   bool overflow = false;
   for (; i < s.size() && IsHexDigit(s[i]); ++i) {
     char c = s[i];
-    uint64_t d = uint64_t(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    uint64_t d = uint64_t(HexDigitValue(c));
     if (v > (UINT64_MAX >> 4)) overflow = true;
     v = (v << 4) | d;
   }
