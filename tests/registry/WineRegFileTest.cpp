@@ -140,7 +140,8 @@ std::string Answers(THive& hive, const TPath& path) {
   return out;
 }
 
-TEST(WineRegHive, AScanForSomePathsAnswersAsTheWholeFile) {
+// Files whose lines test every rule a scan must follow as the whole reading does.
+std::vector<std::string> ScanTestFiles() {
   const std::string tricky =
       kSample + "\n[Software\\\\Wow6432Node\\\\Vendor\\\\App] 1\n\"Path\"=\"32\"\n" +
       "\n[software\\\\WOW6432NODE\\\\vendor\\\\APP\\\\Sub] 1\n" +
@@ -152,13 +153,20 @@ TEST(WineRegHive, AScanForSomePathsAnswersAsTheWholeFile) {
       "\n[Software\\\\Vendor\\\\App] 1\r\n\"Crlf\"=\"y\"\r\n\"v\"=hex:03,\\ cut\n" +
       "[Software\\\\Vendor\\\\Taken2] 1\n" +
       "\n[Software\\\\Vendo] 1\n\n[Software\\\\Vendor\\\\Later] 1\n";
-  const std::vector<std::string> files = {
-      kSample,
-      tricky,
-      kHeader + "\n[A] 1\n#arch=win32\n",         // inside a block: not the file's
-      kHeader + "\n[\\\\A] 1\n#arch=win32\n",     // inside a block Wine skips: the file's
-      "WINE REGISTRY Version 2\r\n\n[A] 1\n[B]",  // no line end at the end
-      "WINE REGISTRY Version 3\n[A] 1\n"};
+  return {kSample, tricky,
+          kHeader + "\n[A] 1\n#arch=win32\n",         // inside a block: not the file's
+          kHeader + "\n[\\\\A] 1\n#arch=win32\n",     // inside a block Wine skips: the file's
+          "WINE REGISTRY Version 2\r\n\n[A] 1\n[B]",  // no line end at the end
+          "WINE REGISTRY Version 3\n[A] 1\n",
+          // An empty line ends a value that goes on over lines; an "#arch" line outside the blocks
+          // Wine reads is the file's.
+          kSample + "\n[\\\\Bad] 1\n\"v\"=hex:01,\\\n\n#arch=win64\n" +
+              "\n[Software\\\\Vendor\\\\App] 1\n\"h\"=hex:01,\\\n\n[Software\\\\Vendor] 2\n" +
+              "\"v\"=hex:02,\\\n[Software\\\\Vendor\\\\App] 3\n\n[Software\\\\Vendor\\\\App] 4\n"};
+}
+
+TEST(WineRegHive, AScanForSomePathsAnswersAsTheWholeFile) {
+  const std::vector<std::string> files = ScanTestFiles();
   const std::vector<TPath> queries = {P({u"Software", u"Vendor", u"App"}),
                                       P({u"SOFTWARE", u"vendor", u"taken"}),
                                       P({u"Software", u"Vendor", u"Blank"}),
@@ -206,6 +214,35 @@ TEST(WineRegHive, AScanForSomePathsAnswersAsTheWholeFile) {
         EXPECT_FALSE(readWhole);  // the scan answered all
       }
     }
+  }
+}
+
+// Everything a scan found, in one text.
+std::string Findings(const WineReg::TKeyScan& scan) {
+  std::string out = std::to_string(scan.Readable) + std::to_string(int(scan.Arch)) + scan.Head;
+  for (const auto& [folded, key] : scan.Keys) {
+    out += "\n" + std::string(folded.begin(), folded.end()) + " as " +
+           std::string(key.Path.back().begin(), key.Path.back().end());
+    for (const std::string& block : key.Blocks)
+      out += " {" + block + "}";
+  }
+  return out;
+}
+
+TEST(WineRegHive, AScanInTwoPartsFindsWhatOneFinds) {
+  const WineReg::TKeyFamily family(std::vector<TPath>{P({u"Software", u"Vendor", u"App"}),
+                                                      P({u"software", u"vendor", u"Later"}),
+                                                      P({u"A"}), P({u"B"})});
+  for (const std::string& file : ScanTestFiles()) {
+    auto read = [&](size_t offset, char* out, size_t size) {
+      size_t n = offset < file.size() ? std::min({size, size_t(5), file.size() - offset}) : 0;
+      std::memcpy(out, file.data() + offset, n);
+      return n;
+    };
+    const std::string whole = Findings(WineReg::ScanForKeys(family, read));
+    for (size_t from = 0; from <= file.size(); ++from)  // every place the search may start
+      ASSERT_EQ(Findings(WineReg::ScanForKeysInParts(family, read, file.size(), from)), whole)
+          << "file " << file.size() << " bytes, split from " << from;
   }
 }
 

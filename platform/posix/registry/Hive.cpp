@@ -82,7 +82,8 @@ void THive::Scan(WineReg::TKeyFamily family) {
   families_.push_back(std::move(family));
   WineReg::TKeyScan scan = WineReg::ScanForKeys(
       families_.back(),
-      [this](size_t offset, char* out, size_t size) { return source_->ReadAt(offset, out, size); });
+      [this](size_t offset, char* out, size_t size) { return source_->ReadAt(offset, out, size); },
+      source_->Size());
   if (families_.size() == 1) {
     scan_ = std::move(scan);
     return;

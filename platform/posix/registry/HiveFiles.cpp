@@ -179,6 +179,8 @@ class TRegFileSource final : public TTextSource {
     }
   }
 
+  size_t Size() const override { return size_t(size_); }
+
   TRegText ReadAll() override {
     if (::lseek(fd_.Get(), 0, SEEK_SET) != 0) Fail("Cannot read the registry file", path_, errno);
     return ReadOpenFile(fd_, path_, size_);

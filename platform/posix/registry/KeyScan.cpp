@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <memory>
 
 namespace Platform::WineReg {
@@ -49,7 +50,14 @@ TKeyLine DecodeKeyLine(std::string_view afterBracket) {
 
 class TScanner {
  public:
-  TScanner(const TKeyFamily& family, TKeyScan& out) : family_(family), out_(out) {}
+  /// `start` not 0: the text is the part of a file from that byte on, which starts with a
+  /// "[path]" line; the file's first line was read before it.
+  TScanner(const TKeyFamily& family, TKeyScan& out, size_t start = 0)
+      : family_(family),
+        out_(out),
+        signature_(start != 0),
+        headOpen_(start <= kHeadBytes),
+        headFrom_(kHeadBytes - std::min(start, kHeadBytes)) {}
   void Run(const TReadAt& read);
 
  private:
@@ -67,7 +75,11 @@ class TScanner {
   size_t block_ = std::string_view::npos;  // the current block's start in buf_
   int live_ = 0;                           // the current block's: 0, 1, or -1 not known yet
   TScannedKey* capture_ = nullptr;         // the key whose block this is
-  bool signature_ = false;
+  bool signature_;
+  // Whether the text still has bytes of the file's head, and from which of its bytes on a
+  // line end closes the head.
+  bool headOpen_;
+  const size_t headFrom_;
   // The last "[path]" line that was read: the bytes that decided it left the family. A line
   // that starts with the same bytes leaves it at the same name and adds nothing.
   std::string decided_;
@@ -90,11 +102,12 @@ void TScanner::Run(const TReadAt& read) {
       buf_ = std::move(larger), capacity_ = capacity;
     }
     size_t n = read(offset, buf_.get() + size_, capacity_ - size_);
-    if (out_.Head.size() < kHeadBytes || out_.Head.back() != '\n') {
+    if (headOpen_) {
       std::string_view piece(buf_.get() + size_, n);
-      size_t need = out_.Head.size() < kHeadBytes ? kHeadBytes - out_.Head.size() : 0;
+      size_t need = out_.Head.size() < headFrom_ ? headFrom_ - out_.Head.size() : 0;
       size_t nl = piece.find('\n', need);
       out_.Head.append(piece.substr(0, nl == std::string_view::npos ? n : nl + 1));
+      headOpen_ = nl == std::string_view::npos;
     }
     offset += n, size_ += n;
     atEnd = n == 0;
@@ -267,10 +280,72 @@ bool TKeyFamily::Covers(const TPath& path) const {
   return true;
 }
 
-TKeyScan ScanForKeys(const TKeyFamily& family, const TReadAt& read) {
-  TKeyScan scan;
-  TScanner(family, scan).Run(read);
-  return scan;
+namespace {
+
+// A file this large is scanned in two parts at once, on two processors where there are.
+constexpr size_t kScanInPartsBytes = size_t(4) << 20;
+// How far from the middle the second part's first line is looked for.
+constexpr size_t kSplitWindow = size_t(1) << 20;
+
+// Where a later part may start: a "[path]" line right after an empty line, which every
+// reading takes as a key line whatever came before (an empty line ends a value that goes
+// on over lines, and no other line goes on). npos when the window from `from` has none.
+size_t FindSplit(const TReadAt& read, size_t from, size_t size) {
+  std::string window(std::min(kSplitWindow, size - from), '\0');
+  size_t got = 0;
+  while (got < window.size()) {
+    size_t n = read(from + got, window.data() + got, window.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  window.resize(got);
+  size_t at = window.find("\n\n[");
+  return at == std::string::npos ? std::string::npos : from + at + 2;
+}
+
+// The scan of a whole file from the scans of its two parts.
+TKeyScan Join(TKeyScan first, TKeyScan second) {
+  if (!first.Readable && first.Arch != TArch::Unknown) return first;  // a bad first line
+  TArch later = second.Arch;
+  if (later != TArch::None && first.Arch != later)
+    first.Arch = first.Arch == TArch::None ? later : TArch::Unknown;
+  first.Readable = first.Readable && first.Arch != TArch::Unknown;
+  first.Head += second.Head;  // the rest of a head that goes on into the second part
+  for (auto& [folded, key] : second.Keys) {
+    auto [it, added] = first.Keys.try_emplace(folded, std::move(key));
+    if (!added)  // the path as first written stays; the blocks follow in file order
+      for (std::string& block : key.Blocks)
+        it->second.Blocks.push_back(std::move(block));
+  }
+  return first;
+}
+
+}  // namespace
+
+TKeyScan ScanForKeys(const TKeyFamily& family, const TReadAt& read, size_t size) {
+  return ScanForKeysInParts(family, read, size,
+                            size >= kScanInPartsBytes ? size / 2 : std::string::npos);
+}
+
+TKeyScan ScanForKeysInParts(const TKeyFamily& family, const TReadAt& read, size_t size,
+                            size_t splitFrom) {
+  const size_t split = splitFrom < size ? FindSplit(read, splitFrom, size) : std::string::npos;
+  TKeyScan first;
+  if (split == std::string::npos) {
+    TScanner(family, first).Run(read);
+    return first;
+  }
+  TKeyScan second;
+  auto later = std::async(std::launch::async, [&] {
+    TScanner(family, second, split).Run([&](size_t offset, char* out, size_t n) {
+      return read(split + offset, out, n);
+    });
+  });
+  TScanner(family, first).Run([&](size_t offset, char* out, size_t n) {
+    return offset >= split ? 0 : read(offset, out, std::min(n, split - offset));
+  });
+  later.get();
+  return Join(std::move(first), std::move(second));
 }
 
 }  // namespace Platform::WineReg

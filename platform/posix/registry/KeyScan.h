@@ -56,7 +56,14 @@ struct TKeyScan {
 using TReadAt = std::function<size_t(size_t offset, char* out, size_t size)>;
 
 /// Scans the text given by `read` for the keys of `family`, as TFileIndex and ReadKeyBlock
-/// read them: names compared folded, escapes decoded, lines wineserver ignores skipped.
-TKeyScan ScanForKeys(const TKeyFamily& family, const TReadAt& read);
+/// read them: names compared folded, escapes decoded, lines wineserver ignores skipped. A
+/// large text (`size` bytes; 0 when not known) is scanned in two parts at once.
+TKeyScan ScanForKeys(const TKeyFamily& family, const TReadAt& read, size_t size = 0);
+
+/// The same, with the second part starting at the first "[path]" line after an empty line
+/// from byte `splitFrom` on (none when there is no such line near it, or `splitFrom` is at or
+/// past `size`). The two parts' findings are joined as one scan would have found them.
+TKeyScan ScanForKeysInParts(const TKeyFamily& family, const TReadAt& read, size_t size,
+                            size_t splitFrom);
 
 }  // namespace Platform::WineReg

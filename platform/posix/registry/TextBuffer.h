@@ -51,8 +51,11 @@ class TRegText {
 class TTextSource {
  public:
   virtual ~TTextSource() = default;
-  /// Reads up to `size` bytes at `offset` into `out`: the count read, 0 at the end.
+  /// Reads up to `size` bytes at `offset` into `out`: the count read, 0 at the end. May be
+  /// called from two threads at once.
   virtual size_t ReadAt(size_t offset, char* out, size_t size) = 0;
+  /// The text's size as it was when opened; 0 when not known.
+  virtual size_t Size() const { return 0; }
   /// The whole text.
   virtual TRegText ReadAll() = 0;
 };
