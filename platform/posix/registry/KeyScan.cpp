@@ -95,7 +95,7 @@ void TScanner::Run(const TReadAt& read) {
     if (keep) std::memmove(buf_.get(), buf_.get() + keep, size_ - keep);
     size_ -= keep, pos_ -= keep;
     if (block_ != std::string_view::npos) block_ -= keep;
-    if (capacity_ - size_ < kChunk) {
+    if (capacity_ - size_ < kChunk / 2) {  // the buffer grows only for a long block
       size_t capacity = std::max(capacity_ * 2, size_ + kChunk);
       std::unique_ptr<char[]> larger(new char[capacity]);
       if (size_) std::memcpy(larger.get(), buf_.get(), size_);
@@ -291,16 +291,18 @@ constexpr size_t kSplitWindow = size_t(1) << 20;
 // reading takes as a key line whatever came before (an empty line ends a value that goes
 // on over lines, and no other line goes on). npos when the window from `from` has none.
 size_t FindSplit(const TReadAt& read, size_t from, size_t size) {
-  std::string window(std::min(kSplitWindow, size - from), '\0');
-  size_t got = 0;
-  while (got < window.size()) {
-    size_t n = read(from + got, window.data() + got, window.size() - got);
-    if (n == 0) break;
-    got += n;
+  constexpr size_t kPiece = 8192;
+  char buf[kPiece];
+  const size_t end = std::min(size, from + kSplitWindow);
+  for (size_t at = from; at < end;) {  // pieces that overlap by the two bytes before a "["
+    size_t n = read(at, buf, std::min(kPiece, end - at));
+    if (n < 3) break;
+    std::string_view piece(buf, n);
+    size_t found = piece.find("\n\n[");
+    if (found != std::string_view::npos) return at + found + 2;
+    at += n - 2;
   }
-  window.resize(got);
-  size_t at = window.find("\n\n[");
-  return at == std::string::npos ? std::string::npos : from + at + 2;
+  return std::string::npos;
 }
 
 // The scan of a whole file from the scans of its two parts.
