@@ -146,6 +146,11 @@ void TFileIndex::ScanLines(size_t pos) {
         begin = end + 1;
         continue;
       }
+      if ((p[begin] == '"' || p[begin] == '@') &&
+          !MayContinue(std::string_view(p + begin, end - begin))) {
+        begin = end + 1;  // a value on one line, most often a text with backslashes in it
+        continue;
+      }
     }
     TLineReader reader(text_, begin);
     std::string_view line;

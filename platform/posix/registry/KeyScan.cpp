@@ -140,6 +140,10 @@ bool TScanner::Process(bool atEnd) {
         s = e + 1;
         continue;
       }
+      if ((p[s] == '"' || p[s] == '@') && !MayContinue(std::string_view(p + s, e - s))) {
+        s = e + 1;  // a value on one line, most often a text with backslashes in it
+        continue;
+      }
     }
     if (s == size_ || (e == size_ && !atEnd)) {
       pos_ = s;
