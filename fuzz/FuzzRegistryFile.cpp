@@ -1,6 +1,7 @@
 // A registry file through the backend: read it, write it back untouched (the same bytes),
 // rewrite every key in wineserver's form and add a key at the end, read that again: the
-// same keys and values, and the new key.
+// same keys and values, and the new key. A scan of the file for some keys in two parts
+// finds what one scan finds.
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/posix/registry/Hive.h"
+#include "platform/posix/registry/KeyScan.h"
 
 using Platform::TRegData;
 using Platform::Posix::THive;
@@ -53,6 +55,33 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
+bool SameScan(const Platform::WineReg::TKeyScan& a, const Platform::WineReg::TKeyScan& b) {
+  if (a.Readable != b.Readable || a.Arch != b.Arch || a.Head != b.Head ||
+      a.Keys.size() != b.Keys.size())
+    return false;
+  return std::equal(a.Keys.begin(), a.Keys.end(), b.Keys.begin(), [](const auto& x, const auto& y) {
+    return x.first == y.first && x.second.Path == y.second.Path &&
+           x.second.Blocks == y.second.Blocks;
+  });
+}
+
+// The scan of `text` for the keys along the first few paths of `tree`, in one part and in two
+// from a place the input chooses.
+void CheckScanInParts(const std::string& text, const TTree& tree, uint8_t where) {
+  std::vector<TPath> queries;
+  for (size_t i = 0; i < tree.size() && queries.size() < 3; i += 1 + tree.size() / 3)
+    queries.push_back(tree[i].Path);
+  const Platform::WineReg::TKeyFamily family(queries);
+  auto read = [&](size_t offset, char* out, size_t n) {
+    n = offset < text.size() ? std::min({n, size_t(7), text.size() - offset}) : 0;
+    std::copy_n(text.data() + offset, n, out);
+    return n;
+  };
+  Check(SameScan(
+      Platform::WineReg::ScanForKeysInParts(family, read, text.size(), text.size() * where / 256),
+      Platform::WineReg::ScanForKeys(family, read)));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   THive hive(text);
   if (!hive.Readable()) return 0;
   TTree before = Walk(hive);
+  if (size > 1) CheckScanInParts(text, before, data[1]);
   Check(!hive.Changed());
   Check(hive.Compose("", 1).Joined() == text);
   if (before.size() >= kMaxKeys) return 0;
