@@ -531,12 +531,12 @@ size_t TQO_ParseWordList::ReplaceFirstSymbol(View w, View find, View replacement
 void TQO_ParseWordList::Output(View w, bool hasSymbols) {
   if (!target_) return;  // A nested parse from a target's notification has ended it.
   if (wordLengthLimit_ <= 0) {
-    target_->Add(std::u16string(w));
+    target_->AddText(w);
     return;
   }
   const int64_t threshold = int64_t{wordLengthLimit_} * 3 / 4;
   if (hasSymbols && static_cast<int64_t>(w.size()) > threshold) return;
-  target_->Add(std::u16string(w.substr(0, CutLength(w, wordLengthLimit_))));
+  target_->AddText(w.substr(0, CutLength(w, wordLengthLimit_)));
 }
 
 void TQO_ParseWordList::AddNumberForms(View w) {
