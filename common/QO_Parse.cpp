@@ -415,53 +415,81 @@ void TQO_ParseWordList::TSeenWords::Clear() {
     chars_ = {};
     slots_ = {};
   }
+  if (slots_.size() == kInitialSlots) {
+    for (const TEntry& e : entries_)
+      slots_[e.Slot] = TSlot{0, 0};
+  } else {
+    slots_.assign(kInitialSlots, TSlot{0, 0});
+  }
   entries_.clear();
   chars_.clear();
-  slots_.assign(kInitialSlots, 0);
-  if (collating_) collated_.clear();
-  collating_ = false;
+  if (!others_.empty() || keyed_ != 0) {
+    collated_.clear();
+    others_.clear();
+    keyed_ = 0;
+  }
 }
 
 bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
-  for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    const TEntry& seen = entries_[slots_[slot] - 1];
-    if (seen.Hash == hash && WordAt(seen) == word) return false;
-  }
-  entries_.push_back({chars_.size(), word.size(), hash});
+  for (; slots_[slot].Entry != 0; slot = (slot + 1) & mask)
+    if (slots_[slot].Hash == hash && WordAt(entries_[slots_[slot].Entry - 1]) == word) return false;
+  entries_.push_back({chars_.size(), word.size(), slot});
   chars_.append(word);
-  slots_[slot] = static_cast<uint32_t>(entries_.size());
+  slots_[slot] = TSlot{hash, static_cast<uint32_t>(entries_.size())};
   if (entries_.size() * 2 > slots_.size()) Grow();
-  if (!collating_ && plainAscii) return true;
-  return AddCollated(word);
+  if (plainAscii && others_.empty()) return true;
+  return AddCollated(word, plainAscii);
 }
 
-// Kept apart from Add, which most words leave before it gets here.
-bool TQO_ParseWordList::TSeenWords::AddCollated(View word) {
-  auto keyOf = [](View w) {
-    std::string key;
-    Platform::AppendSortKey(w, false, key);
-    return key;
-  };
-  if (!collating_) {
-    // From here on every new word is collated against all seen so far.
-    collating_ = true;
-    for (size_t i = 0; i + 1 < entries_.size(); ++i)
-      collated_.insert(keyOf(WordAt(entries_[i])));
+// Kept apart from Add, which most words leave before it gets here. `word` is the last
+// entry, new by its code units.
+bool TQO_ParseWordList::TSeenWords::AddCollated(View word, bool plainAscii) {
+  const size_t entry = entries_.size() - 1;
+  if (plainAscii && others_.size() <= kComparedWords) {
+    for (size_t other : others_)
+      if (Platform::CompareText(word, WordAt(entries_[other]), false) == 0) return false;
+    return true;
   }
-  return collated_.insert(keyOf(word)).second;
+  if (keyed_ == 0 && entry <= kComparedWords) {
+    // Few words before it and none keyed yet (it is often the first word of the text).
+    for (size_t i = 0; i < entry; ++i)
+      if (Platform::CompareText(word, WordAt(entries_[i]), false) == 0) return false;
+    others_.push_back(entry);
+    return true;
+  }
+  KeyWordsUpTo(entry);
+  std::string key;
+  Platform::AppendSortKey(word, false, key);
+  keyed_ = entry + 1;
+  if (!collated_.insert(std::move(key)).second) return false;
+  if (!plainAscii) others_.push_back(entry);
+  return true;
+}
+
+// Puts the keys of the words before `end` into collated_ (a key already there changes
+// nothing).
+void TQO_ParseWordList::TSeenWords::KeyWordsUpTo(size_t end) {
+  for (; keyed_ < end; ++keyed_) {
+    std::string key;
+    Platform::AppendSortKey(WordAt(entries_[keyed_]), false, key);
+    collated_.insert(std::move(key));
+  }
 }
 
 // Doubles the index, which stays at most half full so that a search ends soon.
 void TQO_ParseWordList::TSeenWords::Grow() {
-  slots_.assign(slots_.size() * 2, 0);
+  std::vector<TSlot> old(slots_.size() * 2, TSlot{0, 0});
+  old.swap(slots_);
   const size_t mask = slots_.size() - 1;
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    size_t slot = entries_[i].Hash & mask;
-    while (slots_[slot] != 0)
+  for (const TSlot& s : old) {
+    if (s.Entry == 0) continue;
+    size_t slot = s.Hash & mask;
+    while (slots_[slot].Entry != 0)
       slot = (slot + 1) & mask;
-    slots_[slot] = static_cast<uint32_t>(i + 1);
+    slots_[slot] = s;
+    entries_[s.Entry - 1].Slot = slot;
   }
 }
 
