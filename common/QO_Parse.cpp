@@ -130,6 +130,20 @@ bool MayChangeCase(View text) {
   return false;
 }
 
+bool IsAscii(View text) {
+  char16_t all = 0;
+  for (char16_t c : text)
+    all |= c;
+  return all < 128;
+}
+
+// Platform::UpperCase for ASCII text, in place: the letters a to z shift to A to Z (a test
+// holds the platform to that).
+void UpperCaseAscii(std::u16string& text) {
+  for (char16_t& c : text)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+}
+
 // Step one of every word: upper case, edge punctuation and a final period off. The result
 // views `word`, or `upper` when the word needed upper-casing.
 View NormalizeWord(View word, std::u16string& upper) {
@@ -260,6 +274,19 @@ void MarkInitialsInto(View text, std::u16string& result) {
   result.append(text.substr(copied));
 }
 
+// For ASCII text, MarkInitialsInto, UpperCaseAscii and the final space in one pass.
+void MarkInitialsUpperInto(View text, std::u16string& result) {
+  result.resize(text.size() + text.size() / 2 + 1);
+  char16_t* out = result.data();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u' ' && i >= 1 && (i == 1 || text[i - 2] == u' ')) *out++ = u'.';
+    *out++ = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+  }
+  *out++ = u' ';
+  result.resize(static_cast<size_t>(out - result.data()));
+}
+
 }  // namespace
 
 std::u16string MarkInitials(View text) {
@@ -319,19 +346,25 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
 // Upper case, single spaces, symbols that join words pulled tight ("SMITH & JONES" ->
 // "SMITH&JONES"), one-character words marked as initials, and a final space; into
 // `prepared`, which it replaces.
-void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) const {
+void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) {
   text = TrimView(text);
-  std::u16string upper;
-  if (MayChangeCase(text)) {
-    upper = Platform::UpperCase(text);
-    text = upper;
+  std::u16string& s = tightened_;
+  if (IsAscii(text)) {
+    // Upper-casing ASCII shifts the letters and touches nothing the other steps look at.
+    if (!HasTightenPair(text)) {
+      MarkInitialsUpperInto(text, prepared);
+      return;
+    }
+    s.assign(text);
+    UpperCaseAscii(s);
+  } else {
+    s = Platform::UpperCase(text);
+    if (!HasTightenPair(s)) {
+      MarkInitialsInto(s, prepared);
+      prepared.push_back(u' ');
+      return;
+    }
   }
-  if (!HasTightenPair(text)) {
-    MarkInitialsInto(text, prepared);
-    prepared.push_back(u' ');
-    return;
-  }
-  std::u16string s = upper.empty() ? std::u16string(text) : std::move(upper);
   ReplacePair(s, u' ', u' ', u' ');
   // No replacement adds or removes a symbol that a later one asks for.
   auto tighten = [&](char16_t symbol, bool doubled, bool after) {

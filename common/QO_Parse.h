@@ -118,7 +118,7 @@ class TQO_ParseWordList {
   std::u16string_view SpellGroup(std::u16string_view digits, size_t count,
                                  std::u16string_view scale);
   void SpellHundreds(std::u16string_view digits);
-  void PrepareText(std::u16string_view text, std::u16string& prepared) const;
+  void PrepareText(std::u16string_view text, std::u16string& prepared);
   void ScanWords(std::u16string_view prepared);
 
   TStringList* target_ = nullptr;
@@ -126,7 +126,8 @@ class TQO_ParseWordList {
   std::array<std::u16string, 10> ordinalWords_;
   int32_t wordLengthLimit_ = 0;
   TSeenWords seenWords_;
-  std::u16string prepared_;  // the prepared text's storage, kept between parses
+  std::u16string prepared_;   // the prepared text's storage, kept between parses
+  std::u16string tightened_;  // PrepareText's own, which runs without notifications
   static constexpr int kMaxDerivedWords = 1024;
   int depth_ = 0;        // how deep AddWord is in deriving words from one word of the text
   int derivedLeft_ = 0;  // how many new words it may still derive from that word

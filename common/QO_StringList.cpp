@@ -67,8 +67,8 @@ int TStringList::Add(std::u16string text) {
 // it gets Add itself.
 int TStringList::AddText(std::u16string_view text) {
   if (typeid(*this) != typeid(TStringList)) return Add(std::u16string(text));
-  int index = 0;
-  if (!FindAddPosition(text, index)) return index;
+  int index = Count();
+  if (sorted_ && !FindAddPosition(text, index)) return index;
   TStringList::Changing();
   EmplaceItem(index, text);
   TStringList::Changed();
@@ -305,8 +305,8 @@ int TQO_StringList::Add(std::u16string text) {
 int TQO_StringList::AddText(std::u16string_view text) {
   if (typeid(*this) != typeid(TQO_StringList) || internalChange_ || TrimView(text).empty())
     return Add(std::u16string(text));
-  int index = 0;
-  if (!FindAddPosition(text, index)) return index;
+  int index = Count();
+  if (Sorted() && !FindAddPosition(text, index)) return index;
   TQO_StringList::Changing();
   EmplaceItem(index, text);
   TQO_StringList::Changed();
