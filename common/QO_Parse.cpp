@@ -214,6 +214,28 @@ size_t CutLength(View word, int32_t limit) {
   return cut;
 }
 
+// A word built from parts for one AddWord call: on the stack while short, which nearly
+// every derived word is.
+class TBuiltWord {
+ public:
+  TBuiltWord& operator<<(View part) {
+    if (heap_.empty() && size_ + part.size() <= stack_.size()) {
+      std::copy(part.begin(), part.end(), stack_.begin() + size_);
+      size_ += part.size();
+    } else {
+      if (heap_.empty()) heap_.assign(stack_.data(), size_);
+      heap_.append(part);
+    }
+    return *this;
+  }
+  View Text() const { return heap_.empty() ? View(stack_.data(), size_) : View(heap_); }
+
+ private:
+  std::array<char16_t, 40> stack_;
+  size_t size_ = 0;
+  std::u16string heap_;
+};
+
 }  // namespace
 
 bool IsWordBreak(char16_t c) {
@@ -560,7 +582,14 @@ void TQO_ParseWordList::SplitOnSymbol(char16_t c, View word) {
     AddWord(word.substr(0, p));
     return;
   }
-  if (p <= 2 || word.size() - p - 1 < 3) AddWord(RemoveChar(word, c));
+  if (p <= 2 || word.size() - p - 1 < 3) {
+    TBuiltWord without;
+    for (size_t from = 0, to = p;; from = to + 1, to = word.find(c, from)) {
+      without << word.substr(from, to - from);
+      if (to == View::npos) break;
+    }
+    AddWord(without.Text());
+  }
   auto addPart = [&](View part) {
     if (!(c == u'\'' && part == u"S")) AddWord(part);
   };
@@ -580,10 +609,9 @@ void TQO_ParseWordList::SplitOnSymbol(char16_t c, View word) {
 size_t TQO_ParseWordList::ReplaceFirstSymbol(View w, View find, View replacement) {
   const size_t p = w.find(find);
   if (p == View::npos) return 0;
-  std::u16string replaced(w.substr(0, p));
-  replaced.append(replacement);
-  replaced.append(w.substr(p + find.size()));
-  AddWord(replaced);
+  TBuiltWord replaced;
+  replaced << w.substr(0, p) << replacement << w.substr(p + find.size());
+  AddWord(replaced.Text());
   return p + 1;
 }
 
@@ -613,7 +641,9 @@ void TQO_ParseWordList::AddNumberForms(View w) {
   if (CountsAsNumber(w)) {
     SpellNumber(w);  // "0" spells no word.
   } else if (w.size() == 1) {
-    AddWord(std::u16string(w) + u".");
+    TBuiltWord initial;
+    initial << w << u".";
+    AddWord(initial.Text());
   } else {
     // A copy: AddWord reads its word to the end, and a target's handler may change the words.
     for (size_t i = 0; i < kOrdinalTokens.size(); ++i)
@@ -650,10 +680,9 @@ void TQO_ParseWordList::SpellHundreds(View digits) {
   } else if (t.size() == 2 && (t[1] < u'1' || t[1] > u'9')) {
     AddWord(DigitWord(kTensWords, t[0]));
   } else if (t.size() == 2) {
-    std::u16string joined(DigitWord(kTensWords, t[0]));
-    joined += u'-';
-    joined += DigitWord(kUnitWords, t[1]);
-    AddWord(joined);  // Also split at its "-": TWENTY-FOUR adds TWENTY and FOUR first.
+    TBuiltWord joined;
+    joined << DigitWord(kTensWords, t[0]) << u"-" << DigitWord(kUnitWords, t[1]);
+    AddWord(joined.Text());  // Also split at its "-": TWENTY-FOUR adds TWENTY and FOUR first.
   }
 }
 
