@@ -152,9 +152,11 @@ View NormalizeWord(View word, std::u16string& upper) {
     upper = Platform::UpperCase(w);
     w = upper;
   }
+  const size_t trimmed = w.size();
   w = StripTrailing(StripLeading(w, kLead), kTrail);
   if (w.size() > 2) w = StripTrailing(w, u'.');
-  return TrimView(w);
+  // Trimmed already unless something was cut off.
+  return w.size() == trimmed ? w : TrimView(w);
 }
 
 // ReplaceAllText for a pair of characters and one in its place, done in place: what is
@@ -433,6 +435,19 @@ void TQO_ParseWordList::ScanWords(View s) {
   }
 }
 
+bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
+  const size_t mask = slots_.size() - 1;
+  size_t slot = hash & mask;
+  for (; slots_[slot].Entry != 0; slot = (slot + 1) & mask)
+    if (slots_[slot].Hash == hash && WordAt(entries_[slots_[slot].Entry - 1]) == word) return false;
+  entries_.push_back({chars_.size(), word.size(), slot});
+  chars_.append(word);
+  slots_[slot] = TSlot{hash, static_cast<uint32_t>(entries_.size())};
+  if (entries_.size() * 2 > slots_.size()) Grow();
+  if (plainAscii && others_.empty()) return true;
+  return AddCollated(word, plainAscii);
+}
+
 void TQO_ParseWordList::AddWord(View word) {
   if (!target_) return;
   // `word` stays valid through the whole call (callers pass their own texts or parts of
@@ -483,19 +498,6 @@ void TQO_ParseWordList::TSeenWords::Clear() {
     others_.clear();
     keyed_ = 0;
   }
-}
-
-bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
-  const size_t mask = slots_.size() - 1;
-  size_t slot = hash & mask;
-  for (; slots_[slot].Entry != 0; slot = (slot + 1) & mask)
-    if (slots_[slot].Hash == hash && WordAt(entries_[slots_[slot].Entry - 1]) == word) return false;
-  entries_.push_back({chars_.size(), word.size(), slot});
-  chars_.append(word);
-  slots_[slot] = TSlot{hash, static_cast<uint32_t>(entries_.size())};
-  if (entries_.size() * 2 > slots_.size()) Grow();
-  if (plainAscii && others_.empty()) return true;
-  return AddCollated(word, plainAscii);
 }
 
 // Kept apart from Add, which most words leave before it gets here. `word` is the last
