@@ -1,6 +1,7 @@
 #include "common/QO_Parse.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
@@ -125,8 +126,19 @@ View StripTrailing(View text, char16_t c) {
 // Whether upper-casing can change `text`: texts of ASCII without a lower-case letter, as
 // nearly all words are once the text is in upper case, stay as they are.
 bool MayChangeCase(View text) {
-  for (char16_t c : text)
-    if (c >= 128 || (kAsciiSets[c] & kLowerBit) != 0) return true;
+  // Four code units at a time: a unit beyond ASCII has a bit above the lowest seven; for one
+  // below 128, adding 0x1F sets its bit 7 from "a" on, adding 5 from "{" on, and no sum
+  // reaches into the next unit.
+  size_t i = 0;
+  for (; i + 4 <= text.size(); i += 4) {
+    uint64_t units;
+    std::memcpy(&units, text.data() + i, sizeof units);
+    if ((units & 0xFF80FF80FF80FF80u) != 0 ||
+        ((units + 0x001F001F001F001Fu) & ~(units + 0x0005000500050005u) & 0x0080008000800080u) != 0)
+      return true;
+  }
+  for (; i < text.size(); ++i)
+    if (text[i] >= 128 || (kAsciiSets[text[i]] & kLowerBit) != 0) return true;
   return false;
 }
 
