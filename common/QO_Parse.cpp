@@ -211,8 +211,9 @@ bool MayHaveNumberForm(View w) {
 // then walks the text as it stands, so "$100" spells THOUSAND, ONE, HUNDRED: search words
 // stored by earlier parses hold exactly these words.
 bool CountsAsNumber(View w) {
+  if (w.size() == 1) return IsDigit(w[0]);  // all the conversion reads in one character
   int32_t value = 0;
-  return w == u"0" || (TryStrToInt(w, value) && value != 0);
+  return TryStrToInt(w, value) && value != 0;
 }
 
 // The number words of one character; empty for anything that is not a decimal digit.
@@ -565,7 +566,14 @@ void TQO_ParseWordList::TSeenWords::Grow() {
 void TQO_ParseWordList::AddSymbolForms(View w, View symbols) {
   for (char16_t c : symbols)
     SplitOnSymbol(c, w);
-  auto has = [&](char16_t c) { return symbols.find(c) != View::npos; };
+  // Which of the symbols with words of their own the word holds, looked up once.
+  constexpr View kWordSymbols = u"-&%@=+#";
+  unsigned held = 0;
+  for (char16_t c : symbols) {
+    const size_t at = kWordSymbols.find(c);
+    if (at != View::npos) held |= 1u << at;
+  }
+  auto has = [&](char16_t c) { return (held & (1u << kWordSymbols.find(c))) != 0; };
   if (has(u'-') && ReplaceFirstSymbol(w, u"-N-", u"AND")) AddWord(u"AND");
   if (has(u'&')) {
     ReplaceFirstSymbol(w, u"&", u"AND");
