@@ -98,10 +98,10 @@ class TQO_ParseWordList {
     std::vector<TSlot> slots_ = std::vector<TSlot>(kInitialSlots, TSlot{0, 0});
     // Once a word other than plain ASCII turns up, the words are also told apart by the
     // list comparison, through sort keys (case ignored), which are equal for the words it
-    // finds equal: collated_ holds the keys of the first keyed_ words. A word is compared
-    // directly (no key) with few words: a plain ASCII word can equal only one of others_,
-    // the new words other than plain ASCII; such a word, while no word is keyed, only one
-    // of the few words before it.
+    // finds equal: collated_ holds the keys of the first keyed_ words. While few words
+    // need it, a word is compared with them directly instead: a plain ASCII word with
+    // others_ (the new words other than plain ASCII: no other word can equal it), another
+    // word, while none is keyed yet, with the few words before it.
     static constexpr size_t kComparedWords = 2;
     std::unordered_set<std::string> collated_;
     std::vector<size_t> others_;  // positions in entries_
