@@ -1,6 +1,7 @@
 #include "common/QO_Parse.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
@@ -125,9 +126,34 @@ View StripTrailing(View text, char16_t c) {
 // Whether upper-casing can change `text`: texts of ASCII without a lower-case letter, as
 // nearly all words are once the text is in upper case, stay as they are.
 bool MayChangeCase(View text) {
-  for (char16_t c : text)
-    if (c >= 128 || (kAsciiSets[c] & kLowerBit) != 0) return true;
+  // Four code units at a time: a unit beyond ASCII has a bit above the lowest seven; for one
+  // below 128, adding 0x1F sets its bit 7 from "a" on, adding 5 from "{" on, and no sum
+  // reaches into the next unit.
+  size_t i = 0;
+  for (; i + 4 <= text.size(); i += 4) {
+    uint64_t units;
+    std::memcpy(&units, text.data() + i, sizeof units);
+    if ((units & 0xFF80FF80FF80FF80u) != 0 ||
+        ((units + 0x001F001F001F001Fu) & ~(units + 0x0005000500050005u) & 0x0080008000800080u) != 0)
+      return true;
+  }
+  for (; i < text.size(); ++i)
+    if (text[i] >= 128 || (kAsciiSets[text[i]] & kLowerBit) != 0) return true;
   return false;
+}
+
+bool IsAscii(View text) {
+  char16_t all = 0;
+  for (char16_t c : text)
+    all |= c;
+  return all < 128;
+}
+
+// Platform::UpperCase for ASCII text, in place: the letters a to z shift to A to Z (a test
+// holds the platform to that).
+void UpperCaseAscii(std::u16string& text) {
+  for (char16_t& c : text)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
 }
 
 // Step one of every word: upper case, edge punctuation and a final period off. The result
@@ -138,9 +164,11 @@ View NormalizeWord(View word, std::u16string& upper) {
     upper = Platform::UpperCase(w);
     w = upper;
   }
+  const size_t trimmed = w.size();
   w = StripTrailing(StripLeading(w, kLead), kTrail);
   if (w.size() > 2) w = StripTrailing(w, u'.');
-  return TrimView(w);
+  // Trimmed already unless something was cut off.
+  return w.size() == trimmed ? w : TrimView(w);
 }
 
 // ReplaceAllText for a pair of characters and one in its place, done in place: what is
@@ -183,8 +211,9 @@ bool MayHaveNumberForm(View w) {
 // then walks the text as it stands, so "$100" spells THOUSAND, ONE, HUNDRED: search words
 // stored by earlier parses hold exactly these words.
 bool CountsAsNumber(View w) {
+  if (w.size() == 1) return IsDigit(w[0]);  // all the conversion reads in one character
   int32_t value = 0;
-  return w == u"0" || (TryStrToInt(w, value) && value != 0);
+  return TryStrToInt(w, value) && value != 0;
 }
 
 // The number words of one character; empty for anything that is not a decimal digit.
@@ -199,6 +228,28 @@ size_t CutLength(View word, int32_t limit) {
   if (word[cut - 1] >= 0xD800 && word[cut - 1] <= 0xDBFF) --cut;
   return cut;
 }
+
+// A word built from parts for one AddWord call: on the stack while short, which nearly
+// every derived word is.
+class TBuiltWord {
+ public:
+  TBuiltWord& operator<<(View part) {
+    if (heap_.empty() && size_ + part.size() <= stack_.size()) {
+      std::copy(part.begin(), part.end(), stack_.begin() + size_);
+      size_ += part.size();
+    } else {
+      if (heap_.empty()) heap_.assign(stack_.data(), size_);
+      heap_.append(part);
+    }
+    return *this;
+  }
+  View Text() const { return heap_.empty() ? View(stack_.data(), size_) : View(heap_); }
+
+ private:
+  std::array<char16_t, 40> stack_;
+  size_t size_ = 0;
+  std::u16string heap_;
+};
 
 }  // namespace
 
@@ -260,6 +311,19 @@ void MarkInitialsInto(View text, std::u16string& result) {
   result.append(text.substr(copied));
 }
 
+// For ASCII text, MarkInitialsInto, UpperCaseAscii and the final space in one pass.
+void MarkInitialsUpperInto(View text, std::u16string& result) {
+  result.resize(text.size() + text.size() / 2 + 1);
+  char16_t* out = result.data();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u' ' && i >= 1 && (i == 1 || text[i - 2] == u' ')) *out++ = u'.';
+    *out++ = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+  }
+  *out++ = u' ';
+  result.resize(static_cast<size_t>(out - result.data()));
+}
+
 }  // namespace
 
 std::u16string MarkInitials(View text) {
@@ -319,19 +383,25 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
 // Upper case, single spaces, symbols that join words pulled tight ("SMITH & JONES" ->
 // "SMITH&JONES"), one-character words marked as initials, and a final space; into
 // `prepared`, which it replaces.
-void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) const {
+void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) {
   text = TrimView(text);
-  std::u16string upper;
-  if (MayChangeCase(text)) {
-    upper = Platform::UpperCase(text);
-    text = upper;
+  std::u16string& s = tightened_;
+  if (IsAscii(text)) {
+    // Upper-casing ASCII shifts the letters and touches nothing the other steps look at.
+    if (!HasTightenPair(text)) {
+      MarkInitialsUpperInto(text, prepared);
+      return;
+    }
+    s.assign(text);
+    UpperCaseAscii(s);
+  } else {
+    s = Platform::UpperCase(text);
+    if (!HasTightenPair(s)) {
+      MarkInitialsInto(s, prepared);
+      prepared.push_back(u' ');
+      return;
+    }
   }
-  if (!HasTightenPair(text)) {
-    MarkInitialsInto(text, prepared);
-    prepared.push_back(u' ');
-    return;
-  }
-  std::u16string s = upper.empty() ? std::u16string(text) : std::move(upper);
   ReplacePair(s, u' ', u' ', u' ');
   // No replacement adds or removes a symbol that a later one asks for.
   auto tighten = [&](char16_t symbol, bool doubled, bool after) {
@@ -378,6 +448,19 @@ void TQO_ParseWordList::ScanWords(View s) {
   }
 }
 
+bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
+  const size_t mask = slots_.size() - 1;
+  size_t slot = hash & mask;
+  for (; slots_[slot].Entry != 0; slot = (slot + 1) & mask)
+    if (slots_[slot].Hash == hash && WordAt(entries_[slots_[slot].Entry - 1]) == word) return false;
+  entries_.push_back({chars_.size(), word.size(), slot});
+  chars_.append(word);
+  slots_[slot] = TSlot{hash, static_cast<uint32_t>(entries_.size())};
+  if (entries_.size() * 2 > slots_.size()) Grow();
+  if (plainAscii && others_.empty()) return true;
+  return AddCollated(word, plainAscii);
+}
+
 void TQO_ParseWordList::AddWord(View word) {
   if (!target_) return;
   // `word` stays valid through the whole call (callers pass their own texts or parts of
@@ -415,60 +498,82 @@ void TQO_ParseWordList::TSeenWords::Clear() {
     chars_ = {};
     slots_ = {};
   }
+  if (slots_.size() == kInitialSlots) {
+    for (const TEntry& e : entries_)
+      slots_[e.Slot] = TSlot{0, 0};
+  } else {
+    slots_.assign(kInitialSlots, TSlot{0, 0});
+  }
   entries_.clear();
   chars_.clear();
-  slots_.assign(kInitialSlots, 0);
-  if (collating_) collated_.clear();
-  collating_ = false;
-}
-
-bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
-  const size_t mask = slots_.size() - 1;
-  size_t slot = hash & mask;
-  for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    const TEntry& seen = entries_[slots_[slot] - 1];
-    if (seen.Hash == hash && WordAt(seen) == word) return false;
+  if (!others_.empty() || keyed_ != 0) {
+    collated_.clear();
+    others_.clear();
+    keyed_ = 0;
   }
-  entries_.push_back({chars_.size(), word.size(), hash});
-  chars_.append(word);
-  slots_[slot] = static_cast<uint32_t>(entries_.size());
-  if (entries_.size() * 2 > slots_.size()) Grow();
-  if (!collating_ && plainAscii) return true;
-  return AddCollated(word);
 }
 
-// Kept apart from Add, which most words leave before it gets here.
-bool TQO_ParseWordList::TSeenWords::AddCollated(View word) {
-  auto keyOf = [](View w) {
+// Kept apart from Add, which most words leave before it gets here. `word` is the last
+// entry, new by its code units.
+bool TQO_ParseWordList::TSeenWords::AddCollated(View word, bool plainAscii) {
+  const size_t entry = entries_.size() - 1;
+  if (plainAscii && others_.size() <= kComparedWords) {
+    for (size_t other : others_)
+      if (Platform::CompareText(word, WordAt(entries_[other]), false) == 0) return false;
+    return true;
+  }
+  if (keyed_ == 0 && entry <= kComparedWords) {
+    // Few words before it and none keyed yet (it is often the first word of the text).
+    for (size_t i = 0; i < entry; ++i)
+      if (Platform::CompareText(word, WordAt(entries_[i]), false) == 0) return false;
+    others_.push_back(entry);
+    return true;
+  }
+  KeyWordsUpTo(entry);
+  std::string key;
+  Platform::AppendSortKey(word, false, key);
+  keyed_ = entry + 1;
+  if (!collated_.insert(std::move(key)).second) return false;
+  if (!plainAscii) others_.push_back(entry);
+  return true;
+}
+
+// Puts the keys of the words before `end` into collated_ (a key already there changes
+// nothing).
+void TQO_ParseWordList::TSeenWords::KeyWordsUpTo(size_t end) {
+  for (; keyed_ < end; ++keyed_) {
     std::string key;
-    Platform::AppendSortKey(w, false, key);
-    return key;
-  };
-  if (!collating_) {
-    // From here on every new word is collated against all seen so far.
-    collating_ = true;
-    for (size_t i = 0; i + 1 < entries_.size(); ++i)
-      collated_.insert(keyOf(WordAt(entries_[i])));
+    Platform::AppendSortKey(WordAt(entries_[keyed_]), false, key);
+    collated_.insert(std::move(key));
   }
-  return collated_.insert(keyOf(word)).second;
 }
 
 // Doubles the index, which stays at most half full so that a search ends soon.
 void TQO_ParseWordList::TSeenWords::Grow() {
-  slots_.assign(slots_.size() * 2, 0);
+  std::vector<TSlot> old(slots_.size() * 2, TSlot{0, 0});
+  old.swap(slots_);
   const size_t mask = slots_.size() - 1;
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    size_t slot = entries_[i].Hash & mask;
-    while (slots_[slot] != 0)
+  for (const TSlot& s : old) {
+    if (s.Entry == 0) continue;
+    size_t slot = s.Hash & mask;
+    while (slots_[slot].Entry != 0)
       slot = (slot + 1) & mask;
-    slots_[slot] = static_cast<uint32_t>(i + 1);
+    slots_[slot] = s;
+    entries_[s.Entry - 1].Slot = slot;
   }
 }
 
 void TQO_ParseWordList::AddSymbolForms(View w, View symbols) {
   for (char16_t c : symbols)
     SplitOnSymbol(c, w);
-  auto has = [&](char16_t c) { return symbols.find(c) != View::npos; };
+  // Which of the symbols with words of their own the word holds, looked up once.
+  constexpr View kWordSymbols = u"-&%@=+#";
+  unsigned held = 0;
+  for (char16_t c : symbols) {
+    const size_t at = kWordSymbols.find(c);
+    if (at != View::npos) held |= 1u << at;
+  }
+  auto has = [&](char16_t c) { return (held & (1u << kWordSymbols.find(c))) != 0; };
   if (has(u'-') && ReplaceFirstSymbol(w, u"-N-", u"AND")) AddWord(u"AND");
   if (has(u'&')) {
     ReplaceFirstSymbol(w, u"&", u"AND");
@@ -499,7 +604,14 @@ void TQO_ParseWordList::SplitOnSymbol(char16_t c, View word) {
     AddWord(word.substr(0, p));
     return;
   }
-  if (p <= 2 || word.size() - p - 1 < 3) AddWord(RemoveChar(word, c));
+  if (p <= 2 || word.size() - p - 1 < 3) {
+    TBuiltWord without;
+    for (size_t from = 0, to = p;; from = to + 1, to = word.find(c, from)) {
+      without << word.substr(from, to - from);
+      if (to == View::npos) break;
+    }
+    AddWord(without.Text());
+  }
   auto addPart = [&](View part) {
     if (!(c == u'\'' && part == u"S")) AddWord(part);
   };
@@ -519,10 +631,9 @@ void TQO_ParseWordList::SplitOnSymbol(char16_t c, View word) {
 size_t TQO_ParseWordList::ReplaceFirstSymbol(View w, View find, View replacement) {
   const size_t p = w.find(find);
   if (p == View::npos) return 0;
-  std::u16string replaced(w.substr(0, p));
-  replaced.append(replacement);
-  replaced.append(w.substr(p + find.size()));
-  AddWord(replaced);
+  TBuiltWord replaced;
+  replaced << w.substr(0, p) << replacement << w.substr(p + find.size());
+  AddWord(replaced.Text());
   return p + 1;
 }
 
@@ -531,12 +642,12 @@ size_t TQO_ParseWordList::ReplaceFirstSymbol(View w, View find, View replacement
 void TQO_ParseWordList::Output(View w, bool hasSymbols) {
   if (!target_) return;  // A nested parse from a target's notification has ended it.
   if (wordLengthLimit_ <= 0) {
-    target_->Add(std::u16string(w));
+    target_->AddText(w);
     return;
   }
   const int64_t threshold = int64_t{wordLengthLimit_} * 3 / 4;
   if (hasSymbols && static_cast<int64_t>(w.size()) > threshold) return;
-  target_->Add(std::u16string(w.substr(0, CutLength(w, wordLengthLimit_))));
+  target_->AddText(w.substr(0, CutLength(w, wordLengthLimit_)));
 }
 
 void TQO_ParseWordList::AddNumberForms(View w) {
@@ -552,7 +663,9 @@ void TQO_ParseWordList::AddNumberForms(View w) {
   if (CountsAsNumber(w)) {
     SpellNumber(w);  // "0" spells no word.
   } else if (w.size() == 1) {
-    AddWord(std::u16string(w) + u".");
+    TBuiltWord initial;
+    initial << w << u".";
+    AddWord(initial.Text());
   } else {
     // A copy: AddWord reads its word to the end, and a target's handler may change the words.
     for (size_t i = 0; i < kOrdinalTokens.size(); ++i)
@@ -589,10 +702,9 @@ void TQO_ParseWordList::SpellHundreds(View digits) {
   } else if (t.size() == 2 && (t[1] < u'1' || t[1] > u'9')) {
     AddWord(DigitWord(kTensWords, t[0]));
   } else if (t.size() == 2) {
-    std::u16string joined(DigitWord(kTensWords, t[0]));
-    joined += u'-';
-    joined += DigitWord(kUnitWords, t[1]);
-    AddWord(joined);  // Also split at its "-": TWENTY-FOUR adds TWENTY and FOUR first.
+    TBuiltWord joined;
+    joined << DigitWord(kTensWords, t[0]) << u"-" << DigitWord(kUnitWords, t[1]);
+    AddWord(joined.Text());  // Also split at its "-": TWENTY-FOUR adds TWENTY and FOUR first.
   }
 }
 

@@ -74,27 +74,38 @@ class TQO_ParseWordList {
     struct TEntry {
       size_t Offset;  // in chars_
       size_t Length;
+      size_t Slot;  // in slots_
+    };
+    struct TSlot {
       uint32_t Hash;
+      uint32_t Entry;  // the position of the word in entries_ plus one; 0 for a free slot
     };
     std::u16string_view WordAt(const TEntry& e) const {
       return std::u16string_view(chars_.data() + e.Offset, e.Length);
     }
     void Grow();
-    bool AddCollated(std::u16string_view word);
+    bool AddCollated(std::u16string_view word, bool plainAscii);
+    void KeyWordsUpTo(size_t end);
 
     // The words seen, one after the other in chars_, and an index of them by hash (open
-    // addressing: each slot holds the position of a word in entries_ plus one, or 0).
-    // Between parses only the sizes go back, so that a parse allocates nothing here; the
-    // storage is freed after a parse of more than kKeptWords words.
+    // addressing). Between parses only the sizes go back and the used slots are freed, so
+    // that a parse allocates nothing here; the storage is freed after a parse of more than
+    // kKeptWords words.
     static constexpr size_t kInitialSlots = 64;
     static constexpr size_t kKeptWords = 4096;
     std::u16string chars_;
     std::vector<TEntry> entries_;
-    std::vector<uint32_t> slots_ = std::vector<uint32_t>(kInitialSlots, 0);
-    // The sort keys (case ignored) of the words seen, filled once a word other than plain
-    // ASCII turns up: equal keys are the words the list comparison finds equal.
+    std::vector<TSlot> slots_ = std::vector<TSlot>(kInitialSlots, TSlot{0, 0});
+    // Once a word other than plain ASCII turns up, the words are also told apart by the
+    // list comparison, through sort keys (case ignored), which are equal for the words it
+    // finds equal: collated_ holds the keys of the first keyed_ words. While few words
+    // need it, a word is compared with them directly instead: a plain ASCII word with
+    // others_ (the new words other than plain ASCII: no other word can equal it), another
+    // word, while none is keyed yet, with the few words before it.
+    static constexpr size_t kComparedWords = 2;
     std::unordered_set<std::string> collated_;
-    bool collating_ = false;
+    std::vector<size_t> others_;  // positions in entries_
+    size_t keyed_ = 0;
   };
 
   void AddSymbolForms(std::u16string_view word, std::u16string_view symbols);
@@ -107,7 +118,7 @@ class TQO_ParseWordList {
   std::u16string_view SpellGroup(std::u16string_view digits, size_t count,
                                  std::u16string_view scale);
   void SpellHundreds(std::u16string_view digits);
-  void PrepareText(std::u16string_view text, std::u16string& prepared) const;
+  void PrepareText(std::u16string_view text, std::u16string& prepared);
   void ScanWords(std::u16string_view prepared);
 
   TStringList* target_ = nullptr;
@@ -115,7 +126,8 @@ class TQO_ParseWordList {
   std::array<std::u16string, 10> ordinalWords_;
   int32_t wordLengthLimit_ = 0;
   TSeenWords seenWords_;
-  std::u16string prepared_;  // the prepared text's storage, kept between parses
+  std::u16string prepared_;   // the prepared text's storage, kept between parses
+  std::u16string tightened_;  // PrepareText's own, which runs without notifications
   static constexpr int kMaxDerivedWords = 1024;
   int depth_ = 0;        // how deep AddWord is in deriving words from one word of the text
   int derivedLeft_ = 0;  // how many new words it may still derive from that word

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <typeinfo>
 
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
@@ -46,15 +47,36 @@ void TStringList::Put(int index, std::u16string text) {
   Changed();
 }
 
-int TStringList::Add(std::u16string text) {
-  int index = Count();
+bool TStringList::FindAddPosition(std::u16string_view text, int& index) const {
+  index = Count();
   if (sorted_ && Find(text, index)) {
-    if (duplicates_ == TDuplicates::dupIgnore) return index;
+    if (duplicates_ == TDuplicates::dupIgnore) return false;
     if (duplicates_ == TDuplicates::dupError)
       throw EStringListError(u"String list does not allow duplicates");
   }
-  InsertItem(index, std::move(text));
+  return true;
+}
+
+int TStringList::Add(std::u16string text) {
+  int index = 0;
+  if (FindAddPosition(text, index)) InsertItem(index, std::move(text));
   return index;
+}
+
+// Add's steps as this class takes them; a descendant may take any of them otherwise, so
+// it gets Add itself.
+int TStringList::AddText(std::u16string_view text) {
+  if (typeid(*this) != typeid(TStringList)) return Add(std::u16string(text));
+  int index = Count();
+  if (sorted_ && !FindAddPosition(text, index)) return index;
+  TStringList::Changing();
+  EmplaceItem(index, text);
+  TStringList::Changed();
+  return index;
+}
+
+void TStringList::EmplaceItem(int index, std::u16string_view text) {
+  items_.emplace(items_.begin() + index, text);
 }
 
 void TStringList::Insert(int index, std::u16string text) {
@@ -277,6 +299,19 @@ int TQO_StringList::Add(std::u16string text) {
     internalChange_ = false;
     throw;
   }
+}
+
+// Add's steps as this class takes them for a text that is not blank (see TStringList).
+int TQO_StringList::AddText(std::u16string_view text) {
+  if (typeid(*this) != typeid(TQO_StringList) || internalChange_ || TrimView(text).empty())
+    return Add(std::u16string(text));
+  int index = Count();
+  if (Sorted() && !FindAddPosition(text, index)) return index;
+  TQO_StringList::Changing();
+  EmplaceItem(index, text);
+  TQO_StringList::Changed();
+  TQO_StringList::IncrementChangeCount();
+  return index;
 }
 
 void TQO_StringList::Changing() {

@@ -101,6 +101,25 @@ TEST(TQO_ParseWordList, SeenWordsCompareAsTheListsDo) {
             equal ? "STRA\u00DFE" : "STRA\u00DFE STRASSE");
   // A hyphen weighs little but still makes a word different.
   EXPECT_EQ(ParseWords(parser, 20, u"coop co-op"), "COOP CO OP CO-OP");
+  // Past a few words other than plain ASCII, the words are told apart by sort keys: the
+  // plain word before them is keyed late, and one after them first.
+  EXPECT_EQ(ParseWords(parser, 20, u"\u00C4 strasse \u00D6 \u00DC Stra\u00DFe"),
+            equal ? "\u00C4 \u00C4. STRASSE \u00D6 \u00D6. \u00DC \u00DC."
+                  : "\u00C4 \u00C4. STRASSE \u00D6 \u00D6. \u00DC \u00DC. STRA\u00DFE");
+  EXPECT_EQ(ParseWords(parser, 20, u"\u00C4 \u00D6 \u00DC Stra\u00DFe strasse"),
+            equal ? "\u00C4 \u00C4. \u00D6 \u00D6. \u00DC \u00DC. STRA\u00DFE"
+                  : "\u00C4 \u00C4. \u00D6 \u00D6. \u00DC \u00DC. STRA\u00DFE STRASSE");
+}
+
+// The parser upper-cases ASCII text itself, which is sound only while the platform's upper
+// case shifts a to z and leaves the other ASCII characters as they are.
+TEST(TQO_ParseWordList, AsciiUpperCaseShiftsTheLettersOnly) {
+  std::u16string ascii, shifted;
+  for (char16_t c = 0; c < 128; ++c) {
+    ascii.push_back(c);
+    shifted.push_back(c >= u'a' && c <= u'z' ? char16_t(c - 32) : c);
+  }
+  EXPECT_EQ(Platform::ToUtf8(Platform::UpperCase(ascii)), Platform::ToUtf8(shifted));
 }
 
 // The parser tells plain ASCII words apart without collating; that is sound only while

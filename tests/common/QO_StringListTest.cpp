@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 #include "platform/Errors.h"
 #include "tests/support/TestText.h"
 
@@ -129,6 +132,51 @@ TEST(TQO_StringList, AssignCopiesTheCounters) {
   target.SaveToStream(&stream);
   EXPECT_EQ(stream, "a\r\nb\r\n");
   target.SaveToStream(nullptr);
+}
+
+// AddText is Add without building the item first: the same items, notifications, change
+// counts and errors for each kind of list and duplicates policy, a descendant included.
+TEST(TStringList, AddTextAddsAsAddDoes) {
+  struct TLogged : TQO_StringList {
+    std::string* Log = nullptr;
+    void ChangeCountChanged() override { *Log += " #" + std::to_string(ChangeCount()); }
+  };
+  auto run = [](int kind, bool sorted, TDuplicates duplicates, bool byText) {
+    std::string log;
+    std::unique_ptr<TStringList> list;
+    if (kind == 0) list = std::make_unique<TStringList>();
+    if (kind == 1) list = std::make_unique<TQO_StringList>();
+    if (kind == 2) {
+      auto logged = std::make_unique<TLogged>();
+      logged->Log = &log;
+      list = std::move(logged);
+    }
+    list->OnChanging = [&](TStringList& l) { log += " <" + std::to_string(l.Count()); };
+    list->OnChange = [&](TStringList& l) { log += " >" + std::to_string(l.Count()); };
+    list->SetSorted(sorted);
+    list->SetDuplicates(duplicates);
+    int added = 0;
+    for (const char16_t* text : {u"b", u"a", u"B", u"  ", u"c", u"a", u"", u"A"}) {
+      if (++added == 5) list->BeginUpdate();
+      try {
+        log += " " + std::to_string(byText ? list->AddText(text) : list->Add(text));
+      } catch (const EStringListError& e) {
+        log += " " + Platform::ToUtf8(e.Message());
+      }
+    }
+    list->EndUpdate();
+    for (const auto& item : list->Items())
+      log += " [" + Platform::ToUtf8(item) + "]";
+    if (auto* counted = dynamic_cast<TQO_StringList*>(list.get()))
+      log += " " + std::to_string(counted->ChangeCount()) + "/" +
+             std::to_string(counted->NotifiedChangeCount());
+    return log;
+  };
+  for (int kind = 0; kind < 3; ++kind)
+    for (bool sorted : {false, true})
+      for (TDuplicates d : {TDuplicates::dupIgnore, TDuplicates::dupAccept, TDuplicates::dupError})
+        EXPECT_EQ(run(kind, sorted, d, true), run(kind, sorted, d, false))
+            << kind << " " << sorted << " " << int(d);
 }
 
 }  // namespace
