@@ -5,6 +5,7 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <system_error>
 
 namespace Platform::WineReg {
 namespace {
@@ -338,17 +339,22 @@ TKeyScan ScanForKeys(const TKeyFamily& family, const TReadAt& read, size_t size)
 TKeyScan ScanForKeysInParts(const TKeyFamily& family, const TReadAt& read, size_t size,
                             size_t splitFrom) {
   const size_t split = splitFrom < size ? FindSplit(read, splitFrom, size) : std::string::npos;
-  TKeyScan first;
-  if (split == std::string::npos) {
+  TKeyScan first, second;
+  std::future<void> later;
+  if (split != std::string::npos) {
+    try {
+      later = std::async(std::launch::async, [&] {
+        TScanner(family, second, split).Run([&](size_t offset, char* out, size_t n) {
+          return read(split + offset, out, n);
+        });
+      });
+    } catch (const std::system_error&) {  // no thread to be had: one part after all
+    }
+  }
+  if (!later.valid()) {
     TScanner(family, first).Run(read);
     return first;
   }
-  TKeyScan second;
-  auto later = std::async(std::launch::async, [&] {
-    TScanner(family, second, split).Run([&](size_t offset, char* out, size_t n) {
-      return read(split + offset, out, n);
-    });
-  });
   TScanner(family, first).Run([&](size_t offset, char* out, size_t n) {
     return offset >= split ? 0 : read(offset, out, std::min(n, split - offset));
   });
