@@ -233,5 +233,65 @@ TEST(WineRegText, ScansStopAtEveryLineThatIsNotPlain) {
   }
 }
 
+// Where a jump must land, found line by line: the first line that, after blanks, starts with
+// "[", "#a" or "#l" ("#" at the very end may be either), else the last line; then back over
+// the lines with a backslash right before it.
+size_t ExpectedJump(std::string_view t, size_t from) {
+  std::vector<size_t> starts{from};  // the lines from `from` on
+  for (size_t nl = t.find('\n', from); nl != std::string_view::npos; nl = t.find('\n', nl + 1))
+    starts.push_back(nl + 1);
+  auto marked = [&](size_t s) {
+    while (s < t.size() && std::string_view(" \t\v\f\r").find(t[s]) != std::string_view::npos)
+      ++s;
+    if (s == t.size()) return false;
+    if (t[s] == '[') return true;
+    return t[s] == '#' && (s + 1 == t.size() || t[s + 1] == 'a' || t[s + 1] == 'l');
+  };
+  size_t k = 0;
+  while (k + 1 < starts.size() && !marked(starts[k]))
+    ++k;
+  auto backslashBefore = [&](size_t k) {
+    return t.substr(starts[k - 1], starts[k] - starts[k - 1]).find('\\') != std::string_view::npos;
+  };
+  while (k > 0 && backslashBefore(k))
+    --k;
+  return starts[k];
+}
+
+TEST(WineRegText, JumpsLandWhereALineByLineScanWouldStop) {
+  std::mt19937 random(11);
+  const std::string alphabet("aaaaxlt#[\\ \t\r\v\n\n\0", 17);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const size_t length = random() % 400;
+    const size_t lineLength = 1 + random() % 90;
+    for (size_t i = 0; i < length; ++i)
+      text.push_back(random() % lineLength == 0 ? '\n' : alphabet[random() % alphabet.size()]);
+    // From every line start, on a new object: exactly where the line-by-line search lands.
+    for (size_t from = 0; from <= text.size();) {
+      TLineEnds ends(text.data(), text.size());
+      ASSERT_EQ(ends.JumpToMarkedLine(from), ExpectedJump(text, from)) << round << " from " << from;
+      size_t next = text.find('\n', from);
+      from = next == std::string::npos ? text.size() + 1 : next + 1;
+    }
+    // One object, one line further after each jump, as a scan goes on after the line it
+    // landed on: never past that place, and never onto a line a value may go on over into.
+    TLineEnds ends(text.data(), text.size());
+    for (size_t from = 0; from <= text.size();) {
+      const size_t got = ends.JumpToMarkedLine(from);
+      ASSERT_GE(got, from);
+      ASSERT_LE(got, ExpectedJump(text, from)) << round << " from " << from;
+      if (got > from) {  // the line before got, which ends with the "\n" at got - 1
+        const size_t nl = got >= 2 ? text.rfind('\n', got - 2) : std::string::npos;
+        const size_t begin = nl == std::string::npos ? 0 : nl + 1;
+        ASSERT_EQ(text.substr(begin, got - 1 - begin).find('\\'), std::string::npos)
+            << round << " from " << from;
+      }
+      size_t next = text.find('\n', got);
+      from = next == std::string::npos ? text.size() + 1 : next + 1;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace Platform::WineReg

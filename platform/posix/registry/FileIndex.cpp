@@ -135,7 +135,7 @@ void TFileIndex::ScanLines(size_t pos) {
   TLineEnds ends(p, size);
   bool live = false;
   for (size_t begin = pos, end; begin < size;) {
-    begin = ends.SkipPlainLines(begin, end);
+    begin = ends.SkipPlainLines(ends.JumpToMarkedLine(begin), end);
     if (begin == size) break;
     if (end < size && p[end] == '\n') {
       if (p[begin] == '[') {  // the common "[path]" line, without a blank before it

@@ -67,8 +67,13 @@ class TScanner {
   bool Process(bool atEnd);
   size_t Classify(size_t s, bool atEnd);
   void KeyLine(size_t s, std::string_view afterBracket);
+  bool LeavesAsBefore(std::string_view afterBracket) const;
+  void OpenBlock(size_t s);
   bool Live();
-  void CloseBlock(size_t end);
+  void CloseBlock(size_t end) {
+    if (capture_) capture_->Blocks.emplace_back(buf_.get() + block_, end - block_);
+    capture_ = nullptr;
+  }
 
   const TKeyFamily& family_;
   TKeyScan& out_;
@@ -134,6 +139,17 @@ bool TScanner::Process(bool atEnd) {
   }
   TLineEnds ends(p, size_);
   for (size_t s = pos_, e;;) {
+    s = ends.JumpToMarkedLine(s);
+    if (s < size_ && p[s] == '[' && LeavesAsBefore(std::string_view(p + s + 1, size_ - s - 1))) {
+      // A key of no interest, the most common line a jump lands on: no need to find its end
+      // before the bytes that decide it.
+      const size_t nl = FindNewline(p, s + 1 + decided_.size(), size_);
+      if (nl != std::string_view::npos) {
+        OpenBlock(s);
+        s = nl + 1;
+        continue;
+      }
+    }
     s = ends.SkipPlainLines(s, e);
     if (e < size_ && p[e] == '\n') {
       if (p[s] == '[') {  // the common "[path]" line, without a blank before it
@@ -185,11 +201,6 @@ size_t TScanner::Classify(size_t s, bool atEnd) {
   return reader.Pos();
 }
 
-void TScanner::CloseBlock(size_t end) {
-  if (capture_) capture_->Blocks.emplace_back(buf_.get() + block_, end - block_);
-  capture_ = nullptr;
-}
-
 // Whether the current block is one wineserver reads; its "[path]" line is decoded only now
 // when the scan skipped it.
 bool TScanner::Live() {
@@ -203,13 +214,23 @@ bool TScanner::Live() {
   return live_ == 1;
 }
 
-void TScanner::KeyLine(size_t s, std::string_view afterBracket) {
+// Whether a "[path]" line (from after its "[" on) starts with the bytes that took the line
+// before it out of the family, so that it leaves the family at the same name: those bytes end
+// with "\\" or "]", before any line end.
+bool TScanner::LeavesAsBefore(std::string_view afterBracket) const {
+  return skip_ && afterBracket.size() >= decided_.size() &&
+         std::memcmp(afterBracket.data(), decided_.data(), decided_.size()) == 0;
+}
+
+void TScanner::OpenBlock(size_t s) {
   CloseBlock(s);
   block_ = s;
   live_ = -1;
-  if (skip_ && afterBracket.size() >= decided_.size() &&
-      std::memcmp(afterBracket.data(), decided_.data(), decided_.size()) == 0)
-    return;
+}
+
+void TScanner::KeyLine(size_t s, std::string_view afterBracket) {
+  OpenBlock(s);
+  if (LeavesAsBefore(afterBracket)) return;
   TKeyLine line = DecodeKeyLine(afterBracket);
   live_ = line.Valid;
   states_.assign(1, 0);

@@ -319,6 +319,64 @@ size_t TLineEnds::SkipPlainLines(size_t from, size_t& end) {
   }
 }
 
+namespace {
+
+// Whether the "[" or "#" at `at` is the first character of a line after blanks that a scan
+// of keys reads ("[path]", "#arch=", "#link"); `line` gets the start of that line.
+inline bool MarkedLine(const char* p, size_t from, size_t size, size_t at, size_t& line) {
+  if (p[at] == '#' && at + 1 < size && p[at + 1] != 'a' && p[at + 1] != 'l') return false;
+  size_t k = at;
+  while (k > from &&
+         (p[k - 1] == ' ' || (p[k - 1] >= '\t' && p[k - 1] <= '\r' && p[k - 1] != '\n')))
+    --k;
+  if (k > from && p[k - 1] != '\n') return false;
+  line = k;
+  return true;
+}
+
+}  // namespace
+
+size_t TLineEnds::JumpToMarkedLine(size_t from) {
+  if (from < stepUntil_) return from;
+  const char* const p = p_;
+  const size_t size = size_;
+  // The first line start at or before `line` after which every line up to `line` has a
+  // backslash-free line before it, so that no value goes on over into `line`.
+  auto vouched = [&](size_t line) {
+    size_t end = line;
+    while (end > from) {
+      const size_t nl = end - 1;                   // the "\n" that ends the line before
+      if (nl == from || p[nl - 1] == '\n') break;  // an empty line, the common case
+      const void* found = memrchr(p + from, '\n', nl - from);
+      const size_t before = found ? size_t(static_cast<const char*>(found) - p) + 1 : from;
+      if (!std::memchr(p + before, '\\', nl - before)) break;
+      end = before;
+    }
+    if (end != line) stepUntil_ = line;
+    return end;
+  };
+  size_t i = from, line;
+#if defined(__SSE2__)
+  const __m128i open = _mm_set1_epi8('['), hash = _mm_set1_epi8('#');
+  for (; i + 64 <= size; i += 64) {
+    uint64_t marks = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k));
+      marks |= uint64_t(uint32_t(_mm_movemask_epi8(
+                   _mm_or_si128(_mm_cmpeq_epi8(x, open), _mm_cmpeq_epi8(x, hash)))))
+               << (16 * k);
+    }
+    for (; marks; marks &= marks - 1)
+      if (MarkedLine(p, from, size, i + size_t(__builtin_ctzll(marks)), line)) return vouched(line);
+  }
+#endif
+  for (; i < size; ++i)
+    if ((p[i] == '[' || p[i] == '#') && MarkedLine(p, from, size, i, line)) return vouched(line);
+  // No marked line: up to the start of the last line, which may go on past the text.
+  const void* last = size > from ? memrchr(p + from, '\n', size - from) : nullptr;
+  return last ? vouched(size_t(static_cast<const char*>(last) - p) + 1) : from;
+}
+
 std::string_view TrimLeft(std::string_view line) {
   return SkipSpaces(line);
 }

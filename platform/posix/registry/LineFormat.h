@@ -10,6 +10,10 @@
 
 #include "platform/Registry.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Platform::WineReg {
 
 inline constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
@@ -77,13 +81,38 @@ class TLineEnds {
   /// The start of the first line at or after the line start `from` that is not plain
   /// (PlainLine), with its end ("\n", NUL or the size of the text) in `end`.
   size_t SkipPlainLines(size_t from, size_t& end);
+  /// Jumps over the lines from the line start `from` on that no scan of keys needs to read,
+  /// without stepping through them: to the first line that, after blanks, starts with "[",
+  /// "#a" or "#l", or to the first of the lines with a backslash right before that one (one of
+  /// them may carry a value over onto it); near the end of the text, to the last line start
+  /// it can vouch for. `from` must start a line that no value carries over onto, and so does
+  /// the start returned.
+  size_t JumpToMarkedLine(size_t from);
 
  private:
   const char* p_;
   size_t size_;
   size_t base_ = SIZE_MAX - 64;
   uint64_t ends_ = 0, slashes_ = 0;  // bits of the 64 bytes at base_
+  // Where the last jump found a marked line after lines with backslashes: the lines before
+  // it are stepped through one by one, so that no jump walks back over them again.
+  size_t stepUntil_ = 0;
 };
+
+/// The first "\n" in [from, size) of `text`, or npos: for the ends of lines that are mostly
+/// short, where a call of memchr would cost more than the search.
+inline size_t FindNewline(const char* text, size_t from, size_t size) {
+#if defined(__SSE2__)
+  const __m128i newline = _mm_set1_epi8('\n');
+  for (; from + 16 <= size; from += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
+    if (const int m = _mm_movemask_epi8(_mm_cmpeq_epi8(x, newline)))
+      return from + size_t(__builtin_ctz(unsigned(m)));
+  }
+#endif
+  const void* nl = from < size ? std::memchr(text + from, '\n', size - from) : nullptr;
+  return nl ? size_t(static_cast<const char*>(nl) - text) : std::string_view::npos;
+}
 
 /// Whether a value line (after leading blanks) may go on over the next line: only hex data
 /// does, through a backslash after it.
