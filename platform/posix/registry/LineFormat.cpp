@@ -336,8 +336,7 @@ inline bool MarkedLine(const char* p, size_t from, size_t size, size_t at, size_
 
 }  // namespace
 
-size_t TLineEnds::JumpToMarkedLine(size_t from) {
-  if (from < stepUntil_) return from;
+size_t TLineEnds::JumpFrom(size_t from, size_t i) {
   const char* const p = p_;
   const size_t size = size_;
   // The first line start at or before `line` after which every line up to `line` has a
@@ -355,18 +354,10 @@ size_t TLineEnds::JumpToMarkedLine(size_t from) {
     if (end != line) stepUntil_ = line;
     return end;
   };
-  size_t i = from, line;
+  size_t line;
 #if defined(__SSE2__)
-  const __m128i open = _mm_set1_epi8('['), hash = _mm_set1_epi8('#');
   for (; i + 64 <= size; i += 64) {
-    uint64_t marks = 0;
-    for (int k = 0; k < 4; ++k) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k));
-      marks |= uint64_t(uint32_t(_mm_movemask_epi8(
-                   _mm_or_si128(_mm_cmpeq_epi8(x, open), _mm_cmpeq_epi8(x, hash)))))
-               << (16 * k);
-    }
-    for (; marks; marks &= marks - 1)
+    for (uint64_t marks = MarkBits(p + i); marks; marks &= marks - 1)
       if (MarkedLine(p, from, size, i + size_t(__builtin_ctzll(marks)), line)) return vouched(line);
   }
 #endif

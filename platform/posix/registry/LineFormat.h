@@ -90,6 +90,8 @@ class TLineEnds {
   size_t JumpToMarkedLine(size_t from);
 
  private:
+  // The jump from the line start `from` on, with the search for marks going on at `i`.
+  size_t JumpFrom(size_t from, size_t i);
   const char* p_;
   size_t size_;
   size_t base_ = SIZE_MAX - 64;
@@ -112,6 +114,43 @@ inline size_t FindNewline(const char* text, size_t from, size_t size) {
 #endif
   const void* nl = from < size ? std::memchr(text + from, '\n', size - from) : nullptr;
   return nl ? size_t(static_cast<const char*>(nl) - text) : std::string_view::npos;
+}
+
+#if defined(__SSE2__)
+/// A bit for each "[" and "#" among the 64 bytes at `p`.
+inline uint64_t MarkBits(const char* p) {
+  const __m128i open = _mm_set1_epi8('['), hash = _mm_set1_epi8('#');
+  uint64_t marks = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    marks |= uint64_t(uint32_t(
+                 _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, open), _mm_cmpeq_epi8(x, hash)))))
+             << (16 * k);
+  }
+  return marks;
+}
+#endif
+
+// Inline, as a scan makes a jump for nearly every key: the lines Wine writes are decided
+// here, "#time" lines passed and each "[path]" line after an empty line taken; the rest is
+// left to JumpFrom.
+inline size_t TLineEnds::JumpToMarkedLine(size_t from) {
+  if (from < stepUntil_) return from;
+  size_t i = from;
+#if defined(__SSE2__)
+  const char* const p = p_;
+  for (; i + 64 <= size_; i += 64) {
+    for (uint64_t marks = MarkBits(p + i); marks; marks &= marks - 1) {
+      const size_t at = i + size_t(__builtin_ctzll(marks));
+      if (p[at] == '#' && at + 1 < size_ && p[at + 1] == 't') continue;  // not "#a" or "#l"
+      if (p[at] == '[' &&
+          (at == from || (p[at - 1] == '\n' && (at - 1 == from || p[at - 2] == '\n'))))
+        return at;
+      return JumpFrom(from, at);
+    }
+  }
+#endif
+  return JumpFrom(from, i);
 }
 
 /// Whether a value line (after leading blanks) may go on over the next line: only hex data
