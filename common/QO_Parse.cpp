@@ -33,9 +33,9 @@ constexpr TCharSet kNumberEdge{u" +-.", 16};
 constexpr TCharSet kWordBreaks{u"!()*,/;<=>?:", 32};
 
 // Two more bits for the ASCII characters: those that make a word other than plain ASCII
-// (see TWordFacts), and the lower-case letters.
+// (see TWordFacts), and the lower-case letters, which upper-casing changes.
 constexpr uint8_t kNotPlainBit = 64;
-constexpr uint8_t kLowerBit = 128;
+constexpr uint8_t kCaseBit = 128;
 
 constexpr std::array<uint8_t, 128> kAsciiSets = [] {
   std::array<uint8_t, 128> bits{};
@@ -46,7 +46,7 @@ constexpr std::array<uint8_t, 128> kAsciiSets = [] {
     bits[c] |= kNotPlainBit;
   bits[127] |= kNotPlainBit;
   for (char16_t c = u'a'; c <= u'z'; ++c)
-    bits[c] |= kNotPlainBit | kLowerBit;
+    bits[c] |= kNotPlainBit | kCaseBit;
   return bits;
 }();
 
@@ -68,13 +68,16 @@ constexpr std::array<View, 10> kOrdinalWords = {u"FIRST", u"SECOND", u"THIRD",  
                                                 u"FIFTH", u"SIXTH",  u"SEVENTH", u"EIGHTH",
                                                 u"NINTH", u"TENTH"};
 
-// What AddWord needs to know of a normalized word, found in one pass over it.
+// What AddWord needs to know of a word, found in one pass over it.
 struct TWordFacts {
   uint32_t Hash;    // FNV-1a over the code units, folded to 32 bits
   bool HasSymbols;  // holds a character CollectSymbols reports
   // Printable ASCII without lower case: two such words are equal by the list comparison
   // only when they are identical (a test holds the collation to that).
   bool PlainAscii;
+  // Holds a lower-case ASCII letter or a character beyond ASCII: upper-casing may change it.
+  // Nearly all words are in upper case already, since the text was.
+  bool MayChangeCase;
 };
 
 TWordFacts ExamineWord(std::u16string_view word) {
@@ -85,10 +88,18 @@ TWordFacts ExamineWord(std::u16string_view word) {
     if (c < 128)
       sets |= kAsciiSets[c];
     else
-      sets |= kNotPlainBit | (kSymbols.Contains(c) ? kSymbols.Bit : 0);
+      sets |= kNotPlainBit | kCaseBit | (kSymbols.Contains(c) ? kSymbols.Bit : 0);
   }
   return {static_cast<uint32_t>(hash ^ (hash >> 32)), (sets & kSymbols.Bit) != 0,
-          (sets & kNotPlainBit) == 0};
+          (sets & kNotPlainBit) == 0, (sets & kCaseBit) != 0};
+}
+
+// Whether two words have the same code units, compared without a call: they are short.
+bool SameUnits(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 bool IsDigit(char16_t c) {
@@ -123,25 +134,6 @@ View StripTrailing(View text, char16_t c) {
   return text;
 }
 
-// Whether upper-casing can change `text`: texts of ASCII without a lower-case letter, as
-// nearly all words are once the text is in upper case, stay as they are.
-bool MayChangeCase(View text) {
-  // Four code units at a time: a unit beyond ASCII has a bit above the lowest seven; for one
-  // below 128, adding 0x1F sets its bit 7 from "a" on, adding 5 from "{" on, and no sum
-  // reaches into the next unit.
-  size_t i = 0;
-  for (; i + 4 <= text.size(); i += 4) {
-    uint64_t units;
-    std::memcpy(&units, text.data() + i, sizeof units);
-    if ((units & 0xFF80FF80FF80FF80u) != 0 ||
-        ((units + 0x001F001F001F001Fu) & ~(units + 0x0005000500050005u) & 0x0080008000800080u) != 0)
-      return true;
-  }
-  for (; i < text.size(); ++i)
-    if (text[i] >= 128 || (kAsciiSets[text[i]] & kLowerBit) != 0) return true;
-  return false;
-}
-
 bool IsAscii(View text) {
   char16_t all = 0;
   for (char16_t c : text)
@@ -156,14 +148,12 @@ void UpperCaseAscii(std::u16string& text) {
     if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
 }
 
-// Step one of every word: upper case, edge punctuation and a final period off. The result
-// views `word`, or `upper` when the word needed upper-casing.
-View NormalizeWord(View word, std::u16string& upper) {
+// Step one of every word: blanks, edge punctuation and a final period off. Upper case is
+// the other part of the step, which AddWord takes after this one where the word's facts ask
+// for it: upper-casing maps each character to one and leaves blanks and punctuation as they
+// are, so that it gives the same word first or second.
+View StripWord(View word) {
   View w = TrimView(word);
-  if (MayChangeCase(w)) {
-    upper = Platform::UpperCase(w);
-    w = upper;
-  }
   const size_t trimmed = w.size();
   w = StripTrailing(StripLeading(w, kLead), kTrail);
   if (w.size() > 2) w = StripTrailing(w, u'.');
@@ -445,6 +435,9 @@ void TQO_ParseWordList::ScanWords(View s) {
         initials.push_back(u'.');
       }
     }
+    if (!initialRun)  // the rest of the word up to its break, which ends every word
+      while (!IsWordBreak(s[i + 1]))
+        ++i;
   }
 }
 
@@ -452,9 +445,12 @@ bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAsci
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot].Entry != 0; slot = (slot + 1) & mask)
-    if (slots_[slot].Hash == hash && WordAt(entries_[slots_[slot].Entry - 1]) == word) return false;
-  entries_.push_back({chars_.size(), word.size(), slot});
-  chars_.append(word);
+    if (slots_[slot].Hash == hash && SameUnits(WordAt(entries_[slots_[slot].Entry - 1]), word))
+      return false;
+  if (used_ + word.size() > chars_.size()) chars_.resize(2 * (used_ + word.size()));
+  std::copy(word.begin(), word.end(), chars_.begin() + ptrdiff_t(used_));
+  entries_.push_back({used_, word.size(), slot});
+  used_ += word.size();
   slots_[slot] = TSlot{hash, static_cast<uint32_t>(entries_.size())};
   if (entries_.size() * 2 > slots_.size()) Grow();
   if (plainAscii && others_.empty()) return true;
@@ -466,14 +462,19 @@ void TQO_ParseWordList::AddWord(View word) {
   // `word` stays valid through the whole call (callers pass their own texts or parts of
   // the word they are deriving from), and so does `w`, a part of it or of `upper`.
   std::u16string upper;
-  const View w = NormalizeWord(word, upper);
+  View w = StripWord(word);
   if (w.empty()) return;
   if (w.size() == 1 && kIgnoredSingles.Contains(w[0])) return;
   // The words derived from one word of the text multiply with each symbol it holds: past
   // kMaxDerivedWords new ones, a word derives no more, so that no text makes a parse hang.
   const bool derived = depth_ > 0;
   if (derived && derivedLeft_ == 0) return;
-  const TWordFacts facts = ExamineWord(w);
+  TWordFacts facts = ExamineWord(w);
+  if (facts.MayChangeCase) {
+    upper = Platform::UpperCase(w);
+    w = upper;
+    facts = ExamineWord(w);
+  }
   if (!seenWords_.Add(w, facts.Hash, facts.PlainAscii)) return;
   derivedLeft_ = derived ? derivedLeft_ - 1 : kMaxDerivedWords;
   // Most words hold no symbol: they need no list of them.
@@ -505,7 +506,7 @@ void TQO_ParseWordList::TSeenWords::Clear() {
     slots_.assign(kInitialSlots, TSlot{0, 0});
   }
   entries_.clear();
-  chars_.clear();
+  used_ = 0;
   if (!others_.empty() || keyed_ != 0) {
     collated_.clear();
     others_.clear();

@@ -93,7 +93,8 @@ class TQO_ParseWordList {
     // kKeptWords words.
     static constexpr size_t kInitialSlots = 64;
     static constexpr size_t kKeptWords = 4096;
-    std::u16string chars_;
+    std::vector<char16_t> chars_;  // the first used_ are words; the rest is room for more
+    size_t used_ = 0;
     std::vector<TEntry> entries_;
     std::vector<TSlot> slots_ = std::vector<TSlot>(kInitialSlots, TSlot{0, 0});
     // Once a word other than plain ASCII turns up, the words are also told apart by the
