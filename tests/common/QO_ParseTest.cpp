@@ -122,6 +122,36 @@ TEST(TQO_ParseWordList, AsciiUpperCaseShiftsTheLettersOnly) {
   EXPECT_EQ(Platform::ToUtf8(Platform::UpperCase(ascii)), Platform::ToUtf8(shifted));
 }
 
+// A word is stripped of its edge punctuation before it is upper-cased, where it needs that:
+// a descendant that hands every word on in lower case, in brackets and blanks, gets the
+// words a plain parse gets. That rests on upper-casing keeping the length and the
+// punctuation, which the end of the test holds the platform to beyond ASCII.
+TEST(TQO_ParseWordList, WordsInLowerCaseAndBracketsGiveTheSameWords) {
+  class TLowering final : public TQO_ParseWordList {
+   public:
+    void AddWord(std::u16string_view word) override {
+      std::u16string lowered = u" (";
+      for (char16_t c : word)
+        lowered.push_back(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+      lowered += u") ";
+      TQO_ParseWordList::AddWord(lowered);
+    }
+  };
+  for (const char16_t* text :
+       {u"Smith & Jones", u"U S A", u"24 hrs", u"100% Pure", u"#5 Apt.", u"O'Brien's", u"J. R. R.",
+        u"Rock-n-Roll", u"1,250 Main St.", u"A+ @ Home", u"3rd Ave. - Unit 12B", u"-5 + x.y.z",
+        u"\u00C4 Stra\u00DFe \u00E9t\u00E9", u"\u201CQuoted\u201D \u00AC"}) {
+    TQO_ParseWordList plain;
+    TLowering lowering;
+    for (int32_t limit : {0, 6, 20})
+      EXPECT_EQ(ParseWords(lowering, limit, text), ParseWords(plain, limit, text))
+          << Platform::ToUtf8(text) << " " << limit;
+  }
+  const std::u16string beyond = u"\u00E4\u00DF\u00E9\u201C\u201D\u00AC";
+  EXPECT_EQ(Platform::UpperCase(beyond).size(), beyond.size());
+  EXPECT_EQ(Platform::UpperCase(u"\u201C\u201D\u00AC"), u"\u201C\u201D\u00AC");
+}
+
 // The parser tells plain ASCII words apart without collating; that is sound only while
 // the list comparison treats no such character as ignorable or equal to another.
 TEST(TQO_ParseWordList, PlainAsciiWordsDifferByTheListComparisonToo) {
