@@ -153,6 +153,16 @@ void UpperCaseAscii(std::u16string& text) {
 // for it: upper-casing maps each character to one and leaves blanks and punctuation as they
 // are, so that it gives the same word first or second.
 View StripWord(View word) {
+  // Most words have nothing to strip: an ASCII first character that is neither blank nor
+  // stripped from the front, and an ASCII last one that is neither blank, nor stripped from
+  // the end, nor a period.
+  if (!word.empty()) {
+    const char16_t first = word.front(), last = word.back();
+    if (first > 32 && first < 128 && last > 32 && last < 128 &&
+        (kAsciiSets[first] & kLead.Bit) == 0 && (kAsciiSets[last] & kTrail.Bit) == 0 &&
+        last != u'.')
+      return word;
+  }
   View w = TrimView(word);
   const size_t trimmed = w.size();
   w = StripTrailing(StripLeading(w, kLead), kTrail);
