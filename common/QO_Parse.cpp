@@ -80,7 +80,9 @@ struct TWordFacts {
   bool MayChangeCase;
 };
 
-TWordFacts ExamineWord(std::u16string_view word) {
+// Inline in AddWord, like the seen-word check and Output: most words are a few characters
+// long, and a call with its saved registers costs as much as examining one.
+[[gnu::always_inline]] inline TWordFacts ExamineWord(std::u16string_view word) {
   uint64_t hash = 0xCBF29CE484222325u;
   uint8_t sets = 0;
   for (char16_t c : word) {
@@ -100,6 +102,15 @@ bool SameUnits(std::u16string_view a, std::u16string_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (a[i] != b[i]) return false;
   return true;
+}
+
+// Copies a short word without a call; the words are a few units long.
+void CopyUnits(std::u16string_view word, char16_t* to) {
+  size_t i = 0;
+  for (; i + 4 <= word.size(); i += 4)
+    std::memcpy(to + i, word.data() + i, 8);
+  for (; i < word.size(); ++i)
+    to[i] = word[i];
 }
 
 bool IsDigit(char16_t c) {
@@ -451,14 +462,15 @@ void TQO_ParseWordList::ScanWords(View s) {
   }
 }
 
-bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash, bool plainAscii) {
+[[gnu::always_inline]] inline bool TQO_ParseWordList::TSeenWords::Add(View word, uint32_t hash,
+                                                                      bool plainAscii) {
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot].Entry != 0; slot = (slot + 1) & mask)
     if (slots_[slot].Hash == hash && SameUnits(WordAt(entries_[slots_[slot].Entry - 1]), word))
       return false;
   if (used_ + word.size() > chars_.size()) chars_.resize(2 * (used_ + word.size()));
-  std::copy(word.begin(), word.end(), chars_.begin() + ptrdiff_t(used_));
+  CopyUnits(word, chars_.data() + used_);
   entries_.push_back({used_, word.size(), slot});
   used_ += word.size();
   slots_[slot] = TSlot{hash, static_cast<uint32_t>(entries_.size())};
@@ -650,7 +662,7 @@ size_t TQO_ParseWordList::ReplaceFirstSymbol(View w, View find, View replacement
 
 // The only place where words enter Target. A word with symbols that is longer than three
 // quarters of the limit stays out: its parts already are in.
-void TQO_ParseWordList::Output(View w, bool hasSymbols) {
+[[gnu::always_inline]] inline void TQO_ParseWordList::Output(View w, bool hasSymbols) {
   if (!target_) return;  // A nested parse from a target's notification has ended it.
   if (wordLengthLimit_ <= 0) {
     target_->AddText(w);
