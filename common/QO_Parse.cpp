@@ -14,7 +14,7 @@ using View = std::u16string_view;
 // ASCII members of all sets are looked up in one table, a bit per set.
 struct TCharSet {
   View Chars;
-  uint8_t Bit;
+  uint16_t Bit;
   bool Contains(char16_t c) const;
 };
 
@@ -32,18 +32,27 @@ constexpr TCharSet kNumberEdge{u" +-.", 16};
 // What ends a word besides the codes up to 32.
 constexpr TCharSet kWordBreaks{u"!()*,/;<=>?:", 32};
 
-// Two more bits for the ASCII characters: those that make a word other than plain ASCII
-// (see TWordFacts), and the lower-case letters, which upper-casing changes.
-constexpr uint8_t kNotPlainBit = 64;
-constexpr uint8_t kCaseBit = 128;
+// More bits for the ASCII characters: those that make a word other than plain ASCII (see
+// TWordFacts), the lower-case letters, which upper-casing changes, and what the edges of a
+// word are tested for: blanks (the codes up to 32), the period, and digits and "$", which
+// begin a number.
+constexpr uint16_t kNotPlainBit = 64;
+constexpr uint16_t kCaseBit = 128;
+constexpr uint16_t kBlankBit = 256;
+constexpr uint16_t kPeriodBit = 512;
+constexpr uint16_t kNumberStartBit = 1024;
 
-constexpr std::array<uint8_t, 128> kAsciiSets = [] {
-  std::array<uint8_t, 128> bits{};
+constexpr std::array<uint16_t, 128> kAsciiSets = [] {
+  std::array<uint16_t, 128> bits{};
   for (const TCharSet& set : {kSymbols, kLead, kTrail, kIgnoredSingles, kNumberEdge, kWordBreaks})
     for (char16_t c : set.Chars)
       if (c < 128) bits[c] |= set.Bit;
   for (char16_t c = 0; c <= 32; ++c)
-    bits[c] |= kNotPlainBit;
+    bits[c] |= kNotPlainBit | kBlankBit;
+  bits[u'.'] |= kPeriodBit;
+  for (char16_t c = u'0'; c <= u'9'; ++c)
+    bits[c] |= kNumberStartBit;
+  bits[u'$'] |= kNumberStartBit;
   bits[127] |= kNotPlainBit;
   for (char16_t c = u'a'; c <= u'z'; ++c)
     bits[c] |= kNotPlainBit | kCaseBit;
@@ -84,7 +93,7 @@ struct TWordFacts {
 // long, and a call with its saved registers costs as much as examining one.
 [[gnu::always_inline]] inline TWordFacts ExamineWord(std::u16string_view word) {
   uint64_t hash = 0xCBF29CE484222325u;
-  uint8_t sets = 0;
+  uint16_t sets = 0;
   for (char16_t c : word) {
     hash = (hash ^ c) * 0x100000001B3u;
     if (c < 128)
@@ -169,9 +178,8 @@ View StripWord(View word) {
   // the end, nor a period.
   if (!word.empty()) {
     const char16_t first = word.front(), last = word.back();
-    if (first > 32 && first < 128 && last > 32 && last < 128 &&
-        (kAsciiSets[first] & kLead.Bit) == 0 && (kAsciiSets[last] & kTrail.Bit) == 0 &&
-        last != u'.')
+    if ((first | last) < 128 && ((kAsciiSets[first] & (kBlankBit | kLead.Bit)) |
+                                 (kAsciiSets[last] & (kBlankBit | kTrail.Bit | kPeriodBit))) == 0)
       return word;
   }
   View w = TrimView(word);
@@ -213,8 +221,11 @@ bool HasTightenPair(View text) {
 // False for most words, which begin with two characters that AddNumberForms does not strip,
 // the first not one that a number or ordinal token begins with: they add no number form.
 bool MayHaveNumberForm(View w) {
-  auto kept = [](char16_t c) { return !IsWhitespace(c) && !kNumberEdge.Contains(c); };
-  return w.size() < 2 || !kept(w[0]) || !kept(w[1]) || IsDigit(w[0]) || w[0] == u'$';
+  if (w.size() < 2) return true;
+  // Characters beyond ASCII are neither stripped nor begin a number.
+  auto sets = [](char16_t c) { return c < 128 ? kAsciiSets[c] : uint16_t{0}; };
+  return ((sets(w[0]) & (kBlankBit | kNumberEdge.Bit | kNumberStartBit)) |
+          (sets(w[1]) & (kBlankBit | kNumberEdge.Bit))) != 0;
 }
 
 // Whether a number form counts as a number: "0", or a text the classic conversion reads as
