@@ -276,7 +276,7 @@ class TBuiltWord {
 }  // namespace
 
 bool IsWordBreak(char16_t c) {
-  return c <= 32 || kWordBreaks.Contains(c);
+  return c < 128 && (kAsciiSets[c] & (kBlankBit | kWordBreaks.Bit)) != 0;  // all are ASCII
 }
 
 std::u16string RemoveChar(View text, char16_t c) {
