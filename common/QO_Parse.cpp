@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "common/QO_Utils.h"
 #include "platform/Collation.h"
 
@@ -205,16 +209,18 @@ void ReplacePair(std::u16string& text, char16_t first, char16_t second, char16_t
   text.resize(out);
 }
 
-// Whether `text` holds one of the pairs that PrepareText replaces: two spaces, or a space
-// next to "&", "-" or "+" (also before "."), or one of "&&", "--", "++". Without one no
-// replacement changes anything, since each replacement needs one of these pairs.
-bool HasTightenPair(View text) {
+// Whether preparing a text pulls the pair `a` `b` tight: two spaces, or a space next to
+// "&", "-" or "+" (also before "."), or one of "&&", "--", "++".
+bool IsTightenPair(char16_t a, char16_t b) {
   auto joins = [](char16_t c) { return c == u'&' || c == u'-' || c == u'+'; };
-  for (size_t i = 1; i < text.size(); ++i) {
-    const char16_t a = text[i - 1], b = text[i];
-    if (a == u' ' ? (b == u' ' || b == u'.' || joins(b)) : joins(a) && (b == u' ' || b == a))
-      return true;
-  }
+  return a == u' ' ? (b == u' ' || b == u'.' || joins(b)) : joins(a) && (b == u' ' || b == a);
+}
+
+// Whether `text` holds a pair to pull tight. Without one no replacement changes anything,
+// since each replacement needs one of these pairs.
+bool HasTightenPair(View text) {
+  for (size_t i = 1; i < text.size(); ++i)
+    if (IsTightenPair(text[i - 1], text[i])) return true;
   return false;
 }
 
@@ -321,7 +327,7 @@ void MarkInitialsInto(View text, std::u16string& result) {
   // Inserting from the end leaves every position before the insertion as it was, so the
   // tests read the original text and the result can be built front to back.
   result.clear();
-  result.reserve(text.size() + text.size() / 2 + 1);  // room for PrepareText's final space
+  result.reserve(text.size() + text.size() / 2 + 1);  // room for the final space of a prepared text
   size_t copied = 0;
   for (size_t i = 1; i < text.size(); ++i) {
     if (text[i] == u' ' && (i == 1 || text[i - 2] == u' ')) {
@@ -333,17 +339,103 @@ void MarkInitialsInto(View text, std::u16string& result) {
   result.append(text.substr(copied));
 }
 
-// For ASCII text, MarkInitialsInto, UpperCaseAscii and the final space in one pass.
-void MarkInitialsUpperInto(View text, std::u16string& result) {
-  result.resize(text.size() + text.size() / 2 + 1);
+#if defined(__SSE2__)
+// IsTightenPair for eight pairs: `a` holds the first characters, `b` the second.
+__m128i TightenPairs(__m128i a, __m128i b) {
+  auto is = [](__m128i v, char16_t c) { return _mm_cmpeq_epi16(v, _mm_set1_epi16(short(c))); };
+  auto joins = [&](__m128i v) {
+    return _mm_or_si128(_mm_or_si128(is(v, u'&'), is(v, u'-')), is(v, u'+'));
+  };
+  const __m128i spaceB = is(b, u' ');
+  const __m128i afterSpace = _mm_or_si128(_mm_or_si128(spaceB, is(b, u'.')), joins(b));
+  const __m128i afterJoin = _mm_or_si128(spaceB, _mm_cmpeq_epi16(a, b));
+  return _mm_or_si128(_mm_and_si128(is(a, u' '), afterSpace), _mm_and_si128(joins(a), afterJoin));
+}
+#endif
+
+// For ASCII text without a pair to pull tight (see IsTightenPair), the rest of
+// PrepareTextInto in one pass: initials marked, upper case and the final space; eight
+// characters at a time where the platform can. False for any other text, with `result`
+// unspecified.
+bool PrepareSimpleText(View text, std::u16string& result) {
+  const size_t n = text.size();
+  result.resize(n + n / 2 + 1);
+  const char16_t* t = text.data();
   char16_t* out = result.data();
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u' ' && i >= 1 && (i == 1 || text[i - 2] == u' ')) *out++ = u'.';
+  auto step = [&](size_t i) {
+    const char16_t c = t[i];
+    if (c >= 128 || (i >= 1 && IsTightenPair(t[i - 1], c))) return false;
+    if (c == u' ' && i >= 1 && (i == 1 || t[i - 2] == u' ')) *out++ = u'.';
     *out++ = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+    return true;
+  };
+  size_t i = 0;
+#if defined(__SSE2__)
+  // From the third character on, the two before each one are there to look at.
+  for (; i < 2 && i < n; ++i)
+    if (!step(i)) return false;
+  auto load = [](const char16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  for (; i + 8 <= n; i += 8) {
+    const __m128i c = load(t + i), before = load(t + i - 1);
+    const __m128i beyondAscii =
+        _mm_cmpeq_epi16(_mm_and_si128(c, _mm_set1_epi16(short(0xFF80))), _mm_setzero_si128());
+    if (_mm_movemask_epi8(_mm_andnot_si128(beyondAscii, _mm_set1_epi16(-1))) != 0 ||
+        _mm_movemask_epi8(TightenPairs(before, c)) != 0)
+      return false;
+    const __m128i space = _mm_set1_epi16(u' ');
+    if (_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(c, space),
+                                        _mm_cmpeq_epi16(load(t + i - 2), space))) != 0) {
+      for (size_t k = i; k < i + 8; ++k)
+        step(k);  // an initial in these eight: they pass the tests above
+      continue;
+    }
+    const __m128i lower = _mm_and_si128(_mm_cmpgt_epi16(c, _mm_set1_epi16(u'a' - 1)),
+                                        _mm_cmplt_epi16(c, _mm_set1_epi16(u'z' + 1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_sub_epi16(c, _mm_and_si128(lower, _mm_set1_epi16(32))));
+    out += 8;
   }
+#endif
+  for (; i < n; ++i)
+    if (!step(i)) return false;
   *out++ = u' ';
   result.resize(static_cast<size_t>(out - result.data()));
+  return true;
+}
+
+// PrepareWordText into `prepared`, which it replaces; `s` is room for the steps between.
+void PrepareTextInto(View text, std::u16string& prepared, std::u16string& s) {
+  text = TrimView(text);
+  if (PrepareSimpleText(text, prepared)) return;
+  if (IsAscii(text)) {
+    // Upper-casing ASCII shifts the letters and touches nothing the other steps look at.
+    s.assign(text);
+    UpperCaseAscii(s);
+  } else {
+    s = Platform::UpperCase(text);
+    if (!HasTightenPair(s)) {
+      MarkInitialsInto(s, prepared);
+      prepared.push_back(u' ');
+      return;
+    }
+  }
+  ReplacePair(s, u' ', u' ', u' ');
+  // No replacement adds or removes a symbol that a later one asks for.
+  auto tighten = [&](char16_t symbol, bool doubled, bool after) {
+    if (s.find(symbol) == std::u16string::npos) return;
+    if (doubled) ReplacePair(s, symbol, symbol, u' ');
+    ReplacePair(s, u' ', symbol, symbol);
+    if (after) ReplacePair(s, symbol, u' ', symbol);
+  };
+  tighten(u'&', true, true);
+  tighten(u'-', true, true);
+  tighten(u'.', false, false);
+  tighten(u'+', true, true);
+  ReplacePair(s, u' ', u' ', u' ');
+  MarkInitialsInto(s, prepared);
+  prepared.push_back(u' ');
 }
 
 }  // namespace
@@ -352,6 +444,12 @@ std::u16string MarkInitials(View text) {
   std::u16string result;
   MarkInitialsInto(text, result);
   return result;
+}
+
+std::u16string PrepareWordText(View text) {
+  std::u16string prepared, steps;
+  PrepareTextInto(text, prepared, steps);
+  return prepared;
 }
 
 TQO_ParseWordList::TQO_ParseWordList() {
@@ -392,7 +490,7 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
     // The buffer is this call's while it runs: a nested parse (from a target's
     // notification) finds none and makes its own.
     std::u16string prepared = std::move(prepared_);
-    PrepareText(text, prepared);
+    PrepareTextInto(text, prepared, tightened_);
     ScanWords(prepared);
     prepared_ = std::move(prepared);
   } catch (...) {
@@ -400,45 +498,6 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
     throw;
   }
   finish();
-}
-
-// Upper case, single spaces, symbols that join words pulled tight ("SMITH & JONES" ->
-// "SMITH&JONES"), one-character words marked as initials, and a final space; into
-// `prepared`, which it replaces.
-void TQO_ParseWordList::PrepareText(View text, std::u16string& prepared) {
-  text = TrimView(text);
-  std::u16string& s = tightened_;
-  if (IsAscii(text)) {
-    // Upper-casing ASCII shifts the letters and touches nothing the other steps look at.
-    if (!HasTightenPair(text)) {
-      MarkInitialsUpperInto(text, prepared);
-      return;
-    }
-    s.assign(text);
-    UpperCaseAscii(s);
-  } else {
-    s = Platform::UpperCase(text);
-    if (!HasTightenPair(s)) {
-      MarkInitialsInto(s, prepared);
-      prepared.push_back(u' ');
-      return;
-    }
-  }
-  ReplacePair(s, u' ', u' ', u' ');
-  // No replacement adds or removes a symbol that a later one asks for.
-  auto tighten = [&](char16_t symbol, bool doubled, bool after) {
-    if (s.find(symbol) == std::u16string::npos) return;
-    if (doubled) ReplacePair(s, symbol, symbol, u' ');
-    ReplacePair(s, u' ', symbol, symbol);
-    if (after) ReplacePair(s, symbol, u' ', symbol);
-  };
-  tighten(u'&', true, true);
-  tighten(u'-', true, true);
-  tighten(u'.', false, false);
-  tighten(u'+', true, true);
-  ReplacePair(s, u' ', u' ', u' ');
-  MarkInitialsInto(s, prepared);
-  prepared.push_back(u' ');
 }
 
 // Adds each word of the prepared text (which ends in a space), and the runs of initials

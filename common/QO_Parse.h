@@ -29,6 +29,11 @@ void ReplaceAllText(std::u16string& text, std::u16string_view find,
 /// Puts a "." after every one-character word that a space follows: "U S A" -> "U. S. A".
 std::u16string MarkInitials(std::u16string_view text);
 
+/// The text as the word scan reads it: trimmed, in upper case, with single spaces, "&", "-"
+/// and "+" pulled tight to the words around them ("SMITH & JONES" -> "SMITH&JONES"), no
+/// space before a ".", initials marked, and a final space.
+std::u16string PrepareWordText(std::u16string_view text);
+
 /// Parses texts into search words. One parse at a time per instance: the target list and
 /// the words seen so far are instance state while Parse runs.
 class TQO_ParseWordList {
@@ -119,7 +124,6 @@ class TQO_ParseWordList {
   std::u16string_view SpellGroup(std::u16string_view digits, size_t count,
                                  std::u16string_view scale);
   void SpellHundreds(std::u16string_view digits);
-  void PrepareText(std::u16string_view text, std::u16string& prepared);
   void ScanWords(std::u16string_view prepared);
 
   TStringList* target_ = nullptr;
@@ -128,7 +132,7 @@ class TQO_ParseWordList {
   int32_t wordLengthLimit_ = 0;
   TSeenWords seenWords_;
   std::u16string prepared_;   // the prepared text's storage, kept between parses
-  std::u16string tightened_;  // PrepareText's own, which runs without notifications
+  std::u16string tightened_;  // room for preparing, which runs without notifications
   static constexpr int kMaxDerivedWords = 1024;
   int depth_ = 0;        // how deep AddWord is in deriving words from one word of the text
   int derivedLeft_ = 0;  // how many new words it may still derive from that word

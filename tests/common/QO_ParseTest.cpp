@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "common/QO_Utils.h"
 #include "platform/Collation.h"
 #include "platform/Errors.h"
 #include "platform/TextCodec.h"
@@ -262,6 +265,39 @@ TEST(ParseText, Helpers) {
   EXPECT_TRUE(IsWordBreak(u'='));
   EXPECT_FALSE(IsWordBreak(u'-'));
   EXPECT_FALSE(IsWordBreak(u'.'));
+}
+
+// The preparation of a text step by step, one replacement after the other over the whole
+// text, as the parser's historical code did it.
+std::u16string PreparedInSteps(std::u16string_view text) {
+  std::u16string s = Platform::UpperCase(TrimView(text));
+  ReplaceAllText(s, u"  ", u" ");
+  for (std::u16string_view symbol : {u"&", u"-", u".", u"+"}) {
+    const std::u16string sym(symbol);
+    if (symbol != u".") ReplaceAllText(s, sym + sym, u" ");
+    ReplaceAllText(s, u" " + sym, sym);
+    if (symbol != u".") ReplaceAllText(s, sym + u" ", sym);
+  }
+  ReplaceAllText(s, u"  ", u" ");
+  return MarkInitials(s) + u" ";
+}
+
+TEST(ParseText, PreparedTextIsTheReplacementsInTurn) {
+  // Texts of the characters the preparation looks at, long and short against the eight
+  // characters that one step of it may take at a time; some beyond ASCII, some in lower case.
+  const std::u16string alphabet = u"AAAb1  &-+.'\u00E9\t";
+  std::mt19937 rng(11);
+  for (int round = 0; round < 20000; ++round) {
+    std::u16string text;
+    const size_t length = rng() % 41;
+    const bool ascii = rng() % 4 != 0;
+    while (text.size() < length) {
+      const char16_t c = alphabet[rng() % alphabet.size()];
+      if (!(ascii && c >= 128)) text.push_back(c);
+    }
+    ASSERT_EQ(PrepareWordText(text), PreparedInSteps(text)) << Platform::ToUtf8(text);
+  }
+  EXPECT_EQ(PrepareWordText(u" Smith  &  Jones - U S A ."), u"SMITH&JONES-U S. A. ");
 }
 
 TEST(DefaultParseWordList, IsBuiltOnceOnFirstUse) {
