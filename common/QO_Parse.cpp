@@ -355,13 +355,14 @@ __m128i TightenPairs(__m128i a, __m128i b) {
 
 // For ASCII text without a pair to pull tight (see IsTightenPair), the rest of
 // PrepareTextInto in one pass: initials marked, upper case and the final space; eight
-// characters at a time where the platform can. False for any other text, with `result`
-// unspecified.
-bool PrepareSimpleText(View text, std::u16string& result) {
+// characters at a time where the platform can. The prepared text is the first `length` of
+// `buffer`, which only grows, so that its room is not filled anew for every text. False for
+// any other text, with `buffer` and `length` unspecified.
+bool PrepareSimpleText(View text, std::u16string& buffer, size_t& length) {
   const size_t n = text.size();
-  result.resize(n + n / 2 + 1);
+  if (buffer.size() < n + n / 2 + 1) buffer.resize(n + n / 2 + 1);
   const char16_t* t = text.data();
-  char16_t* out = result.data();
+  char16_t* out = buffer.data();
   auto step = [&](size_t i) {
     const char16_t c = t[i];
     if (c >= 128 || (i >= 1 && IsTightenPair(t[i - 1], c))) return false;
@@ -401,14 +402,16 @@ bool PrepareSimpleText(View text, std::u16string& result) {
   for (; i < n; ++i)
     if (!step(i)) return false;
   *out++ = u' ';
-  result.resize(static_cast<size_t>(out - result.data()));
+  length = static_cast<size_t>(out - buffer.data());
   return true;
 }
 
-// PrepareWordText into `prepared`, which it replaces; `s` is room for the steps between.
-void PrepareTextInto(View text, std::u16string& prepared, std::u16string& s) {
+// PrepareWordText in the storage `prepared`, whose contents it replaces; `s` is room for the
+// steps between.
+View PrepareTextInto(View text, std::u16string& prepared, std::u16string& s) {
   text = TrimView(text);
-  if (PrepareSimpleText(text, prepared)) return;
+  size_t length = 0;
+  if (PrepareSimpleText(text, prepared, length)) return View(prepared).substr(0, length);
   if (IsAscii(text)) {
     // Upper-casing ASCII shifts the letters and touches nothing the other steps look at.
     s.assign(text);
@@ -418,7 +421,7 @@ void PrepareTextInto(View text, std::u16string& prepared, std::u16string& s) {
     if (!HasTightenPair(s)) {
       MarkInitialsInto(s, prepared);
       prepared.push_back(u' ');
-      return;
+      return prepared;
     }
   }
   ReplacePair(s, u' ', u' ', u' ');
@@ -436,6 +439,7 @@ void PrepareTextInto(View text, std::u16string& prepared, std::u16string& s) {
   ReplacePair(s, u' ', u' ', u' ');
   MarkInitialsInto(s, prepared);
   prepared.push_back(u' ');
+  return prepared;
 }
 
 }  // namespace
@@ -448,8 +452,7 @@ std::u16string MarkInitials(View text) {
 
 std::u16string PrepareWordText(View text) {
   std::u16string prepared, steps;
-  PrepareTextInto(text, prepared, steps);
-  return prepared;
+  return std::u16string(PrepareTextInto(text, prepared, steps));
 }
 
 TQO_ParseWordList::TQO_ParseWordList() {
@@ -490,8 +493,7 @@ void TQO_ParseWordList::Parse(View text, TStringList* target) {
     // The buffer is this call's while it runs: a nested parse (from a target's
     // notification) finds none and makes its own.
     std::u16string prepared = std::move(prepared_);
-    PrepareTextInto(text, prepared, tightened_);
-    ScanWords(prepared);
+    ScanWords(PrepareTextInto(text, prepared, tightened_));
     prepared_ = std::move(prepared);
   } catch (...) {
     finish();
