@@ -554,35 +554,39 @@ void TQO_ParseWordList::ScanWords(View s) {
 void TQO_ParseWordList::AddWord(View word) {
   if (!target_) return;
   // `word` stays valid through the whole call (callers pass their own texts or parts of
-  // the word they are deriving from), and so does `w`, a part of it or of `upper`.
-  std::u16string upper;
-  View w = StripWord(word);
+  // the word they are deriving from), and so does `w`, a part of it.
+  const View w = StripWord(word);
   if (w.empty()) return;
   if (w.size() == 1 && kIgnoredSingles.Contains(w[0])) return;
   // The words derived from one word of the text multiply with each symbol it holds: past
   // kMaxDerivedWords new ones, a word derives no more, so that no text makes a parse hang.
   const bool derived = depth_ > 0;
   if (derived && derivedLeft_ == 0) return;
-  TWordFacts facts = ExamineWord(w);
-  if (facts.MayChangeCase) {
-    upper = Platform::UpperCase(w);
-    w = upper;
-    facts = ExamineWord(w);
-  }
-  if (!seenWords_.Add(w, facts.Hash, facts.PlainAscii)) return;
+  const TWordFacts facts = ExamineWord(w);
+  if (facts.MayChangeCase)
+    AddUpperCase(w, derived);
+  else
+    AddExamined(w, facts.Hash, facts.PlainAscii, facts.HasSymbols, derived);
+}
+
+// The rest of AddWord for a word that upper-casing may change, kept apart: nearly all words
+// are in upper case already, since the text was.
+void TQO_ParseWordList::AddUpperCase(View w, bool derived) {
+  const std::u16string upper = Platform::UpperCase(w);  // valid through the rest of AddWord
+  const TWordFacts facts = ExamineWord(upper);
+  AddExamined(upper, facts.Hash, facts.PlainAscii, facts.HasSymbols, derived);
+}
+
+// The rest of AddWord for a word in upper case.
+[[gnu::always_inline]] inline void TQO_ParseWordList::AddExamined(View w, uint32_t hash,
+                                                                  bool plainAscii, bool hasSymbols,
+                                                                  bool derived) {
+  if (!seenWords_.Add(w, hash, plainAscii)) return;
   derivedLeft_ = derived ? derivedLeft_ - 1 : kMaxDerivedWords;
-  // Most words hold no symbol: they need no list of them.
-  const std::u16string symbols = facts.HasSymbols ? CollectSymbols(w) : std::u16string();
-  if (!symbols.empty()) {
-    struct TDeeper {
-      int& Depth;
-      explicit TDeeper(int& depth) : Depth(++depth) {}
-      ~TDeeper() { --Depth; }
-    } deeper(depth_);
-    AddSymbolForms(w, symbols);
-  }
+  // Most words hold no symbol: they derive no words from symbols.
+  const bool derivedFromSymbols = hasSymbols && AddSymbolForms(w);
   // After the derived words, so that they precede the word they come from.
-  Output(w, !symbols.empty());
+  Output(w, derivedFromSymbols);
   if (MayHaveNumberForm(w)) AddNumberForms(w);
 }
 
@@ -658,7 +662,14 @@ void TQO_ParseWordList::TSeenWords::Grow() {
   }
 }
 
-void TQO_ParseWordList::AddSymbolForms(View w, View symbols) {
+bool TQO_ParseWordList::AddSymbolForms(View w) {
+  const std::u16string symbols = CollectSymbols(w);
+  if (symbols.empty()) return false;
+  struct TDeeper {
+    int& Depth;
+    explicit TDeeper(int& depth) : Depth(++depth) {}
+    ~TDeeper() { --Depth; }
+  } deeper(depth_);
   for (char16_t c : symbols)
     SplitOnSymbol(c, w);
   // Which of the symbols with words of their own the word holds, looked up once.
@@ -687,6 +698,7 @@ void TQO_ParseWordList::AddSymbolForms(View w, View symbols) {
     AddWord(u"NO");
     AddWord(u"POUND");
   }
+  return true;
 }
 
 // Adds the parts of `w` around each `c`: every prefix up to a `c`, every segment between

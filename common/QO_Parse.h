@@ -114,7 +114,11 @@ class TQO_ParseWordList {
     size_t keyed_ = 0;
   };
 
-  void AddSymbolForms(std::u16string_view word, std::u16string_view symbols);
+  void AddUpperCase(std::u16string_view word, bool derived);
+  void AddExamined(std::u16string_view word, uint32_t hash, bool plainAscii, bool hasSymbols,
+                   bool derived);
+  /// Adds the words derived from the symbols `word` holds; false when it holds none.
+  bool AddSymbolForms(std::u16string_view word);
   void SplitOnSymbol(char16_t c, std::u16string_view word);
   size_t ReplaceFirstSymbol(std::u16string_view word, std::u16string_view find,
                             std::u16string_view replacement);
