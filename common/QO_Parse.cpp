@@ -83,14 +83,17 @@ constexpr std::array<View, 10> kOrdinalWords = {u"FIRST", u"SECOND", u"THIRD",  
 
 // What AddWord needs to know of a word, found in one pass over it.
 struct TWordFacts {
-  uint32_t Hash;    // FNV-1a over the code units, folded to 32 bits
-  bool HasSymbols;  // holds a character CollectSymbols reports
+  uint32_t Hash;  // FNV-1a over the code units, folded to 32 bits
+  uint16_t Sets;  // the sets of kAsciiSets its characters belong to, a bit each
+
+  // Holds a character CollectSymbols reports.
+  bool HasSymbols() const { return (Sets & kSymbols.Bit) != 0; }
   // Printable ASCII without lower case: two such words are equal by the list comparison
   // only when they are identical (a test holds the collation to that).
-  bool PlainAscii;
+  bool PlainAscii() const { return (Sets & kNotPlainBit) == 0; }
   // Holds a lower-case ASCII letter or a character beyond ASCII: upper-casing may change it.
   // Nearly all words are in upper case already, since the text was.
-  bool MayChangeCase;
+  bool MayChangeCase() const { return (Sets & kCaseBit) != 0; }
 };
 
 // Inline in AddWord, like the seen-word check and Output: most words are a few characters
@@ -105,8 +108,7 @@ struct TWordFacts {
     else
       sets |= kNotPlainBit | kCaseBit | (kSymbols.Contains(c) ? kSymbols.Bit : 0);
   }
-  return {static_cast<uint32_t>(hash ^ (hash >> 32)), (sets & kSymbols.Bit) != 0,
-          (sets & kNotPlainBit) == 0, (sets & kCaseBit) != 0};
+  return {static_cast<uint32_t>(hash ^ (hash >> 32)), sets};
 }
 
 // Whether two words have the same code units, compared without a call: they are short.
@@ -563,10 +565,10 @@ void TQO_ParseWordList::AddWord(View word) {
   const bool derived = depth_ > 0;
   if (derived && derivedLeft_ == 0) return;
   const TWordFacts facts = ExamineWord(w);
-  if (facts.MayChangeCase)
+  if (facts.MayChangeCase())
     AddUpperCase(w, derived);
   else
-    AddExamined(w, facts.Hash, facts.PlainAscii, facts.HasSymbols, derived);
+    AddExamined(w, facts.Hash, facts.PlainAscii(), facts.HasSymbols(), derived);
 }
 
 // The rest of AddWord for a word that upper-casing may change, kept apart: nearly all words
@@ -574,7 +576,7 @@ void TQO_ParseWordList::AddWord(View word) {
 void TQO_ParseWordList::AddUpperCase(View w, bool derived) {
   const std::u16string upper = Platform::UpperCase(w);  // valid through the rest of AddWord
   const TWordFacts facts = ExamineWord(upper);
-  AddExamined(upper, facts.Hash, facts.PlainAscii, facts.HasSymbols, derived);
+  AddExamined(upper, facts.Hash, facts.PlainAscii(), facts.HasSymbols(), derived);
 }
 
 // The rest of AddWord for a word in upper case.
