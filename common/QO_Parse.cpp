@@ -99,33 +99,73 @@ struct TWordFacts {
 // Inline in AddWord, like the seen-word check and Output: most words are a few characters
 // long, and a call with its saved registers costs as much as examining one.
 [[gnu::always_inline]] inline TWordFacts ExamineWord(std::u16string_view word) {
+  constexpr uint64_t kPrime = 0x100000001B3u;
   uint64_t hash = 0xCBF29CE484222325u;
   uint16_t sets = 0;
-  for (char16_t c : word) {
-    hash = (hash ^ c) * 0x100000001B3u;
-    if (c < 128)
-      sets |= kAsciiSets[c];
+  auto setsOf = [](char16_t c) {
+    return c < 128 ? kAsciiSets[c]
+                   : uint16_t(kNotPlainBit | kCaseBit | (kSymbols.Contains(c) ? kSymbols.Bit : 0));
+  };
+  // Two code units at a time: nearly all words are ASCII, which needs one test for both.
+  const size_t n = word.size();
+  size_t i = 0;
+  for (; i + 2 <= n; i += 2) {
+    const char16_t a = word[i], b = word[i + 1];
+    hash = (((hash ^ a) * kPrime) ^ b) * kPrime;
+    if ((a | b) < 128)
+      sets |= kAsciiSets[a] | kAsciiSets[b];
     else
-      sets |= kNotPlainBit | kCaseBit | (kSymbols.Contains(c) ? kSymbols.Bit : 0);
+      sets |= setsOf(a) | setsOf(b);
+  }
+  if (i < n) {
+    hash = (hash ^ word[i]) * kPrime;
+    sets |= setsOf(word[i]);
   }
   return {static_cast<uint32_t>(hash ^ (hash >> 32)), sets};
 }
 
-// Whether two words have the same code units, compared without a call: they are short.
-bool SameUnits(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
+// Words are a few code units long: they are compared and copied without a call, four units
+// (two for a word of two or three) at a time, the last four (two) overlapping the ones before.
+uint64_t LoadUnits4(const char16_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
 }
 
-// Copies a short word without a call; the words are a few units long.
+uint32_t LoadUnits2(const char16_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Whether two words have the same code units.
+bool SameUnits(std::u16string_view a, std::u16string_view b) {
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  const char16_t *p = a.data(), *q = b.data();
+  if (n >= 4) {
+    for (size_t i = 0; i + 4 < n; i += 4)
+      if (LoadUnits4(p + i) != LoadUnits4(q + i)) return false;
+    return LoadUnits4(p + n - 4) == LoadUnits4(q + n - 4);
+  }
+  if (n >= 2)
+    return LoadUnits2(p) == LoadUnits2(q) && LoadUnits2(p + n - 2) == LoadUnits2(q + n - 2);
+  return n == 0 || p[0] == q[0];
+}
+
 void CopyUnits(std::u16string_view word, char16_t* to) {
-  size_t i = 0;
-  for (; i + 4 <= word.size(); i += 4)
-    std::memcpy(to + i, word.data() + i, 8);
-  for (; i < word.size(); ++i)
-    to[i] = word[i];
+  const size_t n = word.size();
+  const char16_t* from = word.data();
+  if (n >= 4) {
+    for (size_t i = 0; i + 4 < n; i += 4)
+      std::memcpy(to + i, from + i, 8);
+    std::memcpy(to + n - 4, from + n - 4, 8);
+  } else if (n >= 2) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 2, from + n - 2, 4);
+  } else if (n == 1) {
+    to[0] = from[0];
+  }
 }
 
 bool IsDigit(char16_t c) {
