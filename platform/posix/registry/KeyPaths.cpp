@@ -22,16 +22,16 @@ bool Has32BitView(TRegFile& file, THive& hive) {
 }
 
 // A 32-bit program that descends into `next` below a key with a Wow6432Node subkey lands in
-// that subkey. HKLM\Software of a 64-bit prefix always has one, as Windows does.
-TPath Wow64Redirect(TRegFile& file, THive& hive, TPath key, std::u16string_view next) {
-  if (IsWow64Node(next)) return key;
+// that subkey. HKLM\Software of a 64-bit prefix always has one, as Windows does. Changes
+// `key` in place.
+void Wow64Redirect(TRegFile& file, THive& hive, TPath& key, std::u16string_view next) {
+  if (IsWow64Node(next)) return;
   if (auto wow = hive.ChildName(key, kWow64Node)) {
-    key.push_back(*wow);
+    key.push_back(std::move(*wow));
   } else if (key.size() == 1 && Fold(key[0]) == u"software" && !next.empty() &&
              Has32BitView(file, hive)) {
     key.emplace_back(kWow64Node);
   }
-  return key;
 }
 
 // The SID in user.reg's second line ("All keys relative to REGISTRY\\User\\<SID>").
@@ -105,13 +105,13 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
   if (!create) Backend().UseFor(*file, *parts);  // a read scans for the keys on its way alone
   TPath key;
   size_t i = 0;
-  if (!parts->empty()) key = Wow64Redirect(*file, Backend().Use(*file, create), key, (*parts)[0]);
+  if (!parts->empty()) Wow64Redirect(*file, Backend().Use(*file, create), key, (*parts)[0]);
   for (; i < parts->size(); ++i) {
     auto name = Backend().Use(*file, create).ChildName(key, (*parts)[i]);
     if (!name) break;
     key.push_back(*name);
     if (i + 1 == parts->size()) continue;
-    key = Wow64Redirect(*file, Backend().Use(*file, create), key, (*parts)[i + 1]);
+    Wow64Redirect(*file, Backend().Use(*file, create), key, (*parts)[i + 1]);
     if (!FollowLinks(file, key, create, 0, TRest(parts->begin() + ptrdiff_t(i) + 1, parts->end())))
       return std::nullopt;
   }
@@ -120,12 +120,12 @@ std::optional<TLocation> Resolve(TRegRoot root, std::u16string_view path, TAcces
     for (; i < parts->size(); ++i) {  // HKLM\Software redirects even before it exists
       key.push_back((*parts)[i]);
       if (i + 1 < parts->size())
-        key = Wow64Redirect(*file, Backend().Use(*file, true), key, (*parts)[i + 1]);
+        Wow64Redirect(*file, Backend().Use(*file, true), key, (*parts)[i + 1]);
     }
     Backend().Record(*file, [key](THive& hive) { hive.CreateKey(key); });
     return TLocation{file, key, false};
   }
-  key = Wow64Redirect(*file, Backend().Use(*file, create), key, u"");
+  Wow64Redirect(*file, Backend().Use(*file, create), key, u"");
   bool linked = Backend().Use(*file, create).IsLink(key);
   if (!FollowLinks(file, key, create, 0, {})) return std::nullopt;
   return TLocation{file, key, linked};
