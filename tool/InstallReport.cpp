@@ -124,15 +124,11 @@ void ReportVersion(int index) {
 }
 
 void ListRegistryValues(std::u16string_view keyPath, TListStyle style) {
-  TQO_StringList names;
-  if (!GetRegValueNames(keyPath, names)) return;
-  std::u16string data, typeName;
   TStringList items;
-  for (const auto& name : names.Items()) {
-    ReadRegValue(keyPath, name, data, typeName);
+  ForEachRegValue(keyPath, [&](const std::u16string& name, const std::u16string& data) {
     if (style == TListStyle::Name) {
       WriteLine(name + u"=" + data);
-      continue;
+      return;
     }
     Dashes(15);
     WriteLine(name + u":");
@@ -141,5 +137,5 @@ void ListRegistryValues(std::u16string_view keyPath, TListStyle style) {
     for (const auto& item : items.Items())
       WriteLine(item);
     Dashes(15);
-  }
+  });
 }

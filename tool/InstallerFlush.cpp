@@ -79,6 +79,9 @@ void FlushPackageList(int index, std::u16string_view listName) {
 void FlushPackageCache(int index) {
   const TDelphiInfo& info = Info(index);
   WriteLine(u"FlushPackageCache " + info.VerName);
+  // Without the cache key there is nothing below it to delete: one lookup, not one for
+  // each package name.
+  if (!RegKeyExists(info.RootKey + u"\\Package Cache")) return;
   std::u16string cache = info.RootKey + u"\\Package Cache\\";
   auto drop = [&](std::u16string_view prefix, std::u16string_view code) {
     DeleteRegKey(cache + std::u16string(prefix) + std::u16string(code) + u"_" + info.VerName +

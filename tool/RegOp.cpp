@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -176,16 +177,44 @@ bool GetRegValueNames(std::u16string_view keyPath, TStringList& names) {
   return true;
 }
 
+namespace {
+
+// ReadRegValue for a key that is open already.
+bool ReadValue(const TRegKey& key, std::u16string_view name, std::u16string& data,
+               std::u16string& typeName) {
+  data.clear();
+  typeName.clear();
+  std::optional<TRegData> value = key.QueryValue(name);
+  if (!value) return false;
+  typeName = RegTypeName(value->Type);
+  return TextForm(*value, name, data);
+}
+
+}  // namespace
+
 bool ReadRegValue(std::u16string_view keyPath, std::u16string_view name, std::u16string& data,
                   std::u16string& typeName) {
   data.clear();
   typeName.clear();
   auto key = OpenForReading(keyPath);
+  return key && ReadValue(*key, name, data, typeName);
+}
+
+bool ForEachRegValue(
+    std::u16string_view keyPath,
+    const std::function<void(const std::u16string&, const std::u16string&)>& visit) {
+  auto key = OpenForReading(keyPath);
   if (!key) return false;
-  std::optional<TRegData> value = key->QueryValue(name);
-  if (!value) return false;
-  typeName = RegTypeName(value->Type);
-  return TextForm(*value, name, data);
+  std::u16string data, typeName;
+  for (const std::u16string& name : key->ValueNames()) {
+    ReadValue(*key, name, data, typeName);
+    visit(name, data);
+  }
+  return true;
+}
+
+bool RegKeyExists(std::u16string_view keyPath) {
+  return OpenForReading(keyPath) != nullptr;
 }
 
 bool ReadRegString(std::u16string_view keyPath, std::u16string_view name, std::u16string& text) {
@@ -200,11 +229,11 @@ bool ReadRegString(std::u16string_view keyPath, std::u16string_view name, std::u
 
 bool ReadRegValues(std::u16string_view keyPath, TStringList& lines) {
   lines.Clear();
-  TStringList names;
-  if (!GetRegValueNames(keyPath, names)) return false;
+  auto key = OpenForReading(keyPath);
+  if (!key) return false;
   std::u16string data, typeName;
-  for (const auto& name : names.Items()) {
-    ReadRegValue(keyPath, StripQuotes(name, kQuoteDouble, true), data, typeName);
+  for (const std::u16string& name : key->ValueNames()) {
+    ReadValue(*key, StripQuotes(name, kQuoteDouble, true), data, typeName);
     lines.Add(name + u"=" + data);
   }
   return true;

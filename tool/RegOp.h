@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,16 @@ bool GetRegValueNames(std::u16string_view keyPath, TStringList& names);
 /// False when it is missing or REG_NONE; ERegistryException for types without a text form.
 bool ReadRegValue(std::u16string_view keyPath, std::u16string_view name, std::u16string& data,
                   std::u16string& typeName);
+
+/// Opens the key once and calls visit(name, data) for each value in enumeration order, with
+/// the text form ReadRegValue gives (empty where it gives none); false when the key cannot
+/// be opened for reading.
+bool ForEachRegValue(
+    std::u16string_view keyPath,
+    const std::function<void(const std::u16string&, const std::u16string&)>& visit);
+
+/// Whether the key can be opened for reading.
+bool RegKeyExists(std::u16string_view keyPath);
 
 /// The stored text of a string value (REG_SZ or REG_EXPAND_SZ, cut at the first NUL),
 /// without the quoting of the text form; false for a missing value or another type.

@@ -195,6 +195,33 @@ TEST_F(RegOpTest, ReadChangeRewriteKeepsWhatItDidNotChange) {
   EXPECT_EQ(Stored(u"K\\Sub", u"Child"), Text(Platform::kRegSz, u"stays"));
 }
 
+TEST_F(RegOpTest, ForEachRegValueGivesWhatReadRegValueGives) {
+  Seed(u"K", u"Name", Text(Platform::kRegSz, u"text"));
+  Seed(u"K", u"Count", Raw(Platform::kRegDword, std::string("\x07\0\0\0", 4)));
+  Seed(u"K", u"Nothing", Raw(Platform::kRegNone, ""));
+  Seed(u"K", u"", Text(Platform::kRegExpandSz, u"%TEMP%"));
+  TStringList names;
+  ASSERT_TRUE(GetRegValueNames(Key(u"K"), names));
+  std::vector<std::u16string> visited, expected;
+  ASSERT_TRUE(
+      ForEachRegValue(Key(u"K"), [&](const std::u16string& name, const std::u16string& data) {
+        visited.push_back(name + u"=" + data);
+      }));
+  std::u16string data, typeName;
+  for (const auto& name : names.Items()) {
+    ReadRegValue(Key(u"K"), name, data, typeName);
+    expected.push_back(name + u"=" + data);
+  }
+  EXPECT_EQ(visited, expected);
+  EXPECT_EQ(visited.size(), 4u);
+  EXPECT_TRUE(RegKeyExists(Key(u"K")));
+  EXPECT_FALSE(RegKeyExists(Key(u"Missing")));
+  EXPECT_FALSE(ForEachRegValue(Key(u"Missing"), [](const auto&, const auto&) { FAIL(); }));
+  // A value without a text form fails the walk where it comes, as reading it would.
+  Seed(u"B", u"Blob", Raw(Platform::kRegBinary, std::string("\x00\x01", 2)));
+  EXPECT_THROW(ForEachRegValue(Key(u"B"), [](const auto&, const auto&) {}), ERegistryException);
+}
+
 TEST_F(RegOpTest, WriteRegValuesSplitsAtTheFirstEqualsOutsideQuotes) {
   TStringList lines;
   lines.Add(u"a=\"x=y\"");
