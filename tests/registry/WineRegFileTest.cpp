@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "platform/posix/registry/FileIndex.h"
 #include "platform/posix/registry/Hive.h"
@@ -213,6 +214,48 @@ TEST(WineRegHive, AScanForSomePathsAnswersAsTheWholeFile) {
               << (path.empty() ? "" : std::string(path.back().begin(), path.back().end()));
         EXPECT_FALSE(readWhole);  // the scan answered all
       }
+    }
+  }
+}
+
+TEST(WineRegHive, LookupsInAnyOrderAnswerAsOnAFreshFile) {
+  // One file asked about many paths one after the other, in changing case, deeper and
+  // shallower and sideways, must answer each as a file asked about that path alone.
+  const std::vector<std::u16string> names = {
+      u"Software",    u"SOFTWARE", u"Vendor", u"vendor", u"App", u"APP", u"Sub",
+      u"Wow6432Node", u"Link",     u"Taken",  u"A",      u"B",   u"Aa",  u"AA",
+      u"Ax",          u"Bb",       u"Bx",     u"Cc",     u"Dd"};
+  // Names of one length that lead to different keys, at every depth.
+  const std::string pairs = kHeader +
+                            "\n[Aa\\\\Bb\\\\Cc] 1\n#link\n\"SymbolicLinkValue\"=hex(6):5c,00\n"
+                            "\n[Aa\\\\Bx\\\\Cc] 1\n\"v\"=\"1\"\n"
+                            "\n[Ax\\\\Bb\\\\Cc] 1\n\"w\"=dword:2\n"
+                            "\n[Aa\\\\Bb\\\\Dd] 1\n";
+  std::vector<std::string> files = ScanTestFiles();
+  files.push_back(pairs);
+  std::mt19937 rng(5);
+  for (const std::string& file : files) {
+    THive used(file);
+    if (!used.Readable()) continue;
+    TPath path;
+    for (int step = 0; step < 400; ++step) {
+      switch (rng() % 4) {  // down, up, sideways or anywhere
+        case 0:
+          path.push_back(names[rng() % names.size()]);
+          break;
+        case 1:
+          if (!path.empty()) path.pop_back();
+          break;
+        case 2:
+          if (!path.empty()) path.back() = names[rng() % names.size()];
+          break;
+        default:
+          path.assign(1 + rng() % 4, u"");
+          for (auto& name : path)
+            name = names[rng() % names.size()];
+      }
+      THive fresh(file);
+      ASSERT_EQ(Answers(used, path), Answers(fresh, path)) << "step " << step;
     }
   }
 }

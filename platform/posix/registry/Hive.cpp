@@ -172,20 +172,46 @@ bool THive::Exists(const TPath& path) {
 }
 
 std::optional<std::u16string> THive::ChildName(const TPath& parent, std::u16string_view name) {
-  TPath path = Child(parent, name);
-  std::u16string folded = FoldedPath(path);
-  if (Scanned(path)) {
-    auto it = scan_.Keys.find(folded);
-    if (it == scan_.Keys.end()) return std::nullopt;
-    return it->second.Path.back();
+  if (source_) {  // only scanned so far
+    TPath path = Child(parent, name);
+    if (Scanned(path)) {
+      auto it = scan_.Keys.find(FoldedPath(path));
+      if (it == scan_.Keys.end()) return std::nullopt;
+      return it->second.Path.back();
+    }
   }
+  std::u16string& folded = childFolded_;
+  folded = Folded(parent);
+  if (!parent.empty()) folded.push_back(u'\\');
+  for (char16_t c : name)
+    folded.push_back(WineReg::FoldChar(c));
   if (TState* state = Known(folded)) {
     if (!state->Exists) return std::nullopt;
     return state->Path.back();
   }
-  const std::vector<int32_t>& records = Records(path, folded);
+  auto it = records_.find(folded);
+  const std::vector<int32_t>& records =
+      it != records_.end() ? it->second : Records(Child(parent, name), folded);
   if (records.empty()) return std::nullopt;
   return index_->Name(records[0]);
+}
+
+const std::u16string& THive::Folded(const TPath& path) {
+  size_t same = 0;
+  const size_t shared = std::min(path.size(), foldedNames_.size());
+  while (same < shared && path[same] == foldedNames_[same])
+    ++same;
+  foldedNames_.resize(path.size());
+  foldedEnds_.resize(path.size() + 1);
+  folded_.resize(foldedEnds_[same]);
+  for (size_t i = same; i < path.size(); ++i) {
+    foldedNames_[i] = path[i];
+    if (i) folded_.push_back(u'\\');
+    for (char16_t c : path[i])
+      folded_.push_back(WineReg::FoldChar(c));
+    foldedEnds_[i + 1] = folded_.size();
+  }
+  return folded_;
 }
 
 template <class TVisit>
@@ -276,7 +302,7 @@ bool THive::IsLink(const TPath& path) {
       if (WineReg::TrimLeft(line.Raw).substr(0, 5) == "#link") return true;
     return false;
   }
-  std::u16string folded = FoldedPath(path);
+  const std::u16string& folded = Folded(path);
   if (const TState* s = Known(folded)) {
     if (!s->Exists) return false;
     for (const WineReg::TKeyLine& line : s->Content.Lines)

@@ -86,6 +86,9 @@ class THive {
     WineReg::TKeyContent Content;
   };
   TState* State(const TPath& path);
+  /// FoldedPath(path), built on the last path asked for where they share names: the
+  /// lookups of one key path go down it name by name. Valid until the next call.
+  const std::u16string& Folded(const TPath& path);
   /// The run's state of the key at the folded path, when it has one.
   TState* Known(const std::u16string& folded) const {
     auto it = known_.find(folded);
@@ -119,6 +122,11 @@ class THive {
   // records of the index (which does not change) for each path looked up.
   std::unordered_map<std::u16string, TState*> known_;
   std::unordered_map<std::u16string, std::vector<int32_t>> records_;
+  // Folded's last path, its folded form and where the form of each name ends in it.
+  TPath foldedNames_;
+  std::u16string folded_;
+  std::vector<size_t> foldedEnds_{0};
+  std::u16string childFolded_;  // ChildName's room for the child's folded path
 
   // While the file is only scanned: where to read it, the families of keys scanned for, the
   // keys found and the contents read from their blocks (by folded path).
