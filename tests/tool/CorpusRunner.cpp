@@ -49,12 +49,20 @@ std::string BatchLine(const std::string& exe, const std::string& tail) {
   return line;
 }
 
+// Where a Windows run's stage-setting runs leave what they printed, and a line for each that
+// failed, in the case folder.
+constexpr const char* kStageLog = "stage.log";
+
 // The batch file that runs one case: the same command line a POSIX run rebuilds. The
-// stage-setting runs before it and the clean-up runs after it print nothing.
+// stage-setting runs before it write to the stage log, and the clean-up runs after it print
+// nothing.
 std::string BatchFile(const std::string& exe, const TCorpusCase& c) {
   std::string batch = "@echo off\r\n";
-  for (const auto& args : c.Before)
-    batch += BatchLine(exe, WindowsCommandLine(args)) + " >NUL 2>NUL\r\n";
+  for (size_t k = 0; k < c.Before.size(); ++k) {
+    batch += BatchLine(exe, WindowsCommandLine(c.Before[k])) + " >>" + kStageLog + " 2>&1\r\n";
+    batch += "if not %ERRORLEVEL%==0 echo *** exit %ERRORLEVEL% of run " + std::to_string(k + 1) +
+             " before the case>>" + kStageLog + "\r\n";
+  }
   batch += BatchLine(exe, c.Raw ? *c.Raw : WindowsCommandLine(c.Args)) + "\r\n";
   batch += "set TESSIK_RC=%ERRORLEVEL%\r\n";
   for (const auto& args : c.After)
@@ -174,14 +182,25 @@ void RunCase(const TCorpusCase& given) {
   for (const auto& [name, value] : c.Env)
     options.Env.push_back(name + "=" + value);
   TRunResult run;
+  // A stage that failed makes the case's own result meaningless: it is reported with what
+  // the stage printed.
+  std::string stageFailures;
   if (gOptions.Wine) {
     WriteFile(dir + "/case.bat", BatchFile(exe, c));
     run = RunProgramWith({gOptions.WineRun, "cmd", "/c", WindowsPath(dir + "/case.bat")}, options);
+    std::string log =
+        ::access((dir + "/" + kStageLog).c_str(), F_OK) == 0 ? ReadFile(dir + "/" + kStageLog) : "";
+    if (log.find("*** exit ") != std::string::npos) stageFailures = log;
   } else {
-    for (const auto& args : c.Before)
-      RunNative(exe, args, options);
+    for (const auto& args : c.Before) {
+      TRunResult stage = RunNative(exe, args, options);
+      if (stage.Status != 0)
+        stageFailures += stage.Output + stage.Errors + "*** exit " + std::to_string(stage.Status) +
+                         " of: " + WindowsCommandLine(args) + "\n";
+    }
     run = RunNative(exe, c.Args, options);
   }
+  EXPECT_EQ(stageFailures, "") << "a run before the case failed";
   if (!gOptions.ShowFile.empty()) ShowActual(c, run, root);
   auto where = [&](const std::string& name) {
     return name.rfind("C:/", 0) == 0 ? prefix + "/drive_c/" + name.substr(3) : dir + "/" + name;
@@ -216,10 +235,14 @@ void PrepareWine() {
                            : "/tmp/tessik-wine-prefix-" + std::to_string(::getuid());
   ::setenv("WINEPREFIX", prefix.c_str(), 1);
   ::setenv("WINEDEBUG", "-all", 1);
-  // Creates the prefix if needed, then keeps one wineserver for the whole corpus.
+  // Creates the prefix if needed and waits until its server has ended; then starts the one
+  // server that the whole corpus runs on. A server that starts while another ends can fail
+  // the program that started it, and a server cannot be made to stay once it runs.
   std::string init = gOptions.WineRun + " cmd /c exit >/dev/null 2>&1";
-  std::string keep = "wineserver -p 20 >/dev/null 2>&1";
-  if (std::system(init.c_str()) != 0 || std::system(keep.c_str()) != 0)
+  std::string ended = "timeout 120 wineserver -w >/dev/null 2>&1";
+  std::string keep = "wineserver -p30 >/dev/null 2>&1";
+  if (std::system(init.c_str()) != 0 || std::system(ended.c_str()) != 0 ||
+      std::system(keep.c_str()) != 0)
     std::fprintf(stderr, "warning: Wine did not start cleanly\n");
   for (const char* name : {"TEMP", "TMP"}) {
     std::string set = gOptions.WineRun + " reg add HKCU\\\\Environment /v " + name + " /d '" +
