@@ -49,19 +49,16 @@ std::string BatchLine(const std::string& exe, const std::string& tail) {
   return line;
 }
 
-// Where a Windows run's stage-setting runs leave what they printed, and a line for each that
-// failed, in the case folder.
-constexpr const char* kStageLog = "stage.log";
-
-// The batch file that runs one case: the same command line a POSIX run rebuilds. The
-// stage-setting runs before it write to the stage log, and the clean-up runs after it print
-// nothing.
-std::string BatchFile(const std::string& exe, const TCorpusCase& c) {
-  std::string batch = "@echo off\r\n";
+// The batch file that runs one case: the same command line a POSIX run rebuilds. It first
+// writes a line to `log` (a Windows path), to show that it ran; the stage-setting runs
+// before the case append what they print there, and a line for each that failed. The
+// clean-up runs after it print nothing.
+std::string BatchFile(const std::string& exe, const TCorpusCase& c, const std::string& log) {
+  std::string batch = "@echo off\r\necho The batch file started.>\"" + log + "\"\r\n";
   for (size_t k = 0; k < c.Before.size(); ++k) {
-    batch += BatchLine(exe, WindowsCommandLine(c.Before[k])) + " >>" + kStageLog + " 2>&1\r\n";
+    batch += BatchLine(exe, WindowsCommandLine(c.Before[k])) + " >>\"" + log + "\" 2>&1\r\n";
     batch += "if not %ERRORLEVEL%==0 echo *** exit %ERRORLEVEL% of run " + std::to_string(k + 1) +
-             " before the case>>" + kStageLog + "\r\n";
+             " before the case>>\"" + log + "\"\r\n";
   }
   batch += BatchLine(exe, c.Raw ? *c.Raw : WindowsCommandLine(c.Args)) + "\r\n";
   batch += "set TESSIK_RC=%ERRORLEVEL%\r\n";
@@ -69,6 +66,14 @@ std::string BatchFile(const std::string& exe, const TCorpusCase& c) {
     batch += BatchLine(exe, WindowsCommandLine(args)) + " >NUL 2>NUL\r\n";
   return batch + "exit /b %TESSIK_RC%\r\n";
 }
+
+// The exit code of Wine's cmd for a program it could not start.
+constexpr int kCannotStart = 9009;
+
+// How often a Windows case runs when Wine fails to start one of its programs. On a busy
+// machine Wine now and then fails to start a program that it starts every other time;
+// cmd then says it cannot recognise the command.
+constexpr int kWineAttempts = 3;
 
 // Runs the program natively with `args` in the case folder.
 TRunResult RunNative(const std::string& exe, const std::vector<std::string>& args,
@@ -166,7 +171,9 @@ void ShowActual(const TCorpusCase& c, const TRunResult& run, const std::string& 
   std::ofstream(gOptions.ShowFile, std::ios::app) << shown << "\n";
 }
 
-void RunCase(const TCorpusCase& given) {
+// Runs the case once; false when Wine could not start one of its programs, and the case
+// should run again.
+bool RunCaseOnce(const TCorpusCase& given, bool lastAttempt) {
   TTempFolder folder("tessik-case");
   const std::string& dir = folder.Path();
   std::string root = WindowsPath(dir);
@@ -186,11 +193,20 @@ void RunCase(const TCorpusCase& given) {
   // the stage printed.
   std::string stageFailures;
   if (gOptions.Wine) {
-    WriteFile(dir + "/case.bat", BatchFile(exe, c));
+    TTempFolder logFolder("tessik-stage");
+    std::string log = logFolder.Path() + "/stage.log";
+    WriteFile(dir + "/case.bat", BatchFile(exe, c, WindowsPath(log)));
     run = RunProgramWith({gOptions.WineRun, "cmd", "/c", WindowsPath(dir + "/case.bat")}, options);
-    std::string log =
-        ::access((dir + "/" + kStageLog).c_str(), F_OK) == 0 ? ReadFile(dir + "/" + kStageLog) : "";
-    if (log.find("*** exit ") != std::string::npos) stageFailures = log;
+    std::string stages = ::access(log.c_str(), F_OK) == 0 ? ReadFile(log) : "";
+    if (stages.find("*** exit ") != std::string::npos) stageFailures = stages;
+    bool started = !stages.empty() &&
+                   stages.find("*** exit " + std::to_string(kCannotStart)) == std::string::npos;
+    if ((!started || run.Status == kCannotStart) && !lastAttempt) {
+      std::fprintf(stderr, "note: %s.%s: Wine did not start a program; the case runs again\n",
+                   c.Suite.c_str(), c.Name.c_str());
+      std::filesystem::remove_all(prefix + "/drive_c/TessikCorpus");
+      return false;
+    }
   } else {
     for (const auto& args : c.Before) {
       TRunResult stage = RunNative(exe, args, options);
@@ -218,6 +234,13 @@ void RunCase(const TCorpusCase& given) {
   EXPECT_EQ(LineDiff(c.Stderr, run.Errors), "") << "standard error";
   EXPECT_EQ(run.Status, c.ExitCode) << "exit code";
   if (gOptions.Wine) std::filesystem::remove_all(prefix + "/drive_c/TessikCorpus");
+  return true;
+}
+
+void RunCase(const TCorpusCase& c) {
+  int attempts = gOptions.Wine ? kWineAttempts : 1;
+  for (int attempt = 1; !RunCaseOnce(c, attempt == attempts); ++attempt) {
+  }
 }
 
 class CorpusTest : public testing::Test {
